@@ -343,7 +343,7 @@ int main(int argc, char *argv[])
         const double a = medians[0][row.figure];
         const auto ratio = [&](int which) {
             const double other = medians[which][row.figure];
-            return row.ratio && a >= 0 && other > 0 ? QString::number(a / other, 'f', 2) : QString();
+            return row.ratio && a >= 0 && other > 0 ? QString::number(a / other, 'f', 3) : QString();
         };
         const QString target = row.target.isEmpty() ? QString() : row.target + (row.met ? ": met" : ": MISSED");
         std::printf("| %-38s | %13s | %13s | %16s | %5s | %5s | %-26s |\n", row.label,
