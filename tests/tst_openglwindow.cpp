@@ -1,97 +1,16 @@
 #include "camerascript.h"
-#include "openglwindow.h"
+#include "windowprobe.h"
 
 #include <QSignalSpy>
-#include <QTest>
-#include <QVector4D>
 
-// Counts paints and keeps the frame each one leaves in the back buffer.
-class ProbeWindow : public OpenGLWindow
-{
-public:
-    using OpenGLWindow::resizeGL;
-    int paints = 0;
-    QImage frame;
-
-protected:
-    void paintGL() override
-    {
-        OpenGLWindow::paintGL();
-        ++paints;
-        frame = grabFramebuffer();
-    }
-};
-
-// Sends pointer events, e.g. "pL 10 10; m 12.5 8; rL 12 8; w 0 120": press or
-// release button L, R or M, move, or turn the wheel by an angle delta (x, y).
-static void sendInput(QWindow &window, const QString &script)
-{
-    Qt::MouseButtons held;
-    for (const QString &step : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QStringList w = step.simplified().split(QLatin1Char(' '));
-        const QPointF pos(w.at(1).toDouble(), w.at(2).toDouble());
-        if (w.at(0) == QLatin1String("w")) {
-            QWheelEvent wheel(pos, pos, {}, pos.toPoint(), held, {}, Qt::NoScrollPhase, false);
-            QCoreApplication::sendEvent(&window, &wheel);
-            continue;
-        }
-        const Qt::MouseButton button = w.at(0).endsWith(QLatin1Char('L')) ? Qt::LeftButton
-                                       : w.at(0).endsWith(QLatin1Char('R')) ? Qt::RightButton
-                                       : w.at(0).endsWith(QLatin1Char('M')) ? Qt::MiddleButton : Qt::NoButton;
-        const QEvent::Type type = w.at(0).startsWith(QLatin1Char('p')) ? QEvent::MouseButtonPress
-                                  : w.at(0).startsWith(QLatin1Char('r')) ? QEvent::MouseButtonRelease : QEvent::MouseMove;
-        held = type == QEvent::MouseButtonPress ? held | button : type == QEvent::MouseButtonRelease ? held & ~button : held;
-        QMouseEvent mouse(type, pos, pos, button, held, {});
-        QCoreApplication::sendEvent(&window, &mouse);
-    }
-}
-
-// Checks every pixel against the square's corners projected through the
-// test's own perspective and the camera's view: more than a pixel inside the
-// outline must be green, more than a pixel outside it light blue. Within a
-// pixel of the outline multisampling blends the two.
+// Checks the window's last frame; both the square and the background must be
+// well in view.
 static void verifyFrame(const ProbeWindow &window)
 {
-    const QImage &frame = window.frame;
-    QMatrix4x4 projView;
-    projView.perspective(50.0f, float(frame.width()) / float(frame.height()), 0.01f, 100.0f);
-    projView *= window.controls()->viewMatrix();
-    QPointF corner[4];
-    const QVector2D world[] = {{-1.5f, -1.5f}, {1.5f, -1.5f}, {1.5f, 1.5f}, {-1.5f, 1.5f}};
-    for (int i = 0; i < 4; ++i) {
-        const QVector4D clip = projView * QVector4D(world[i].x(), 0, world[i].y(), 1);
-        QVERIFY2(clip.w() > 0.01f, "the square must lie in front of the camera");
-        corner[i] = QPointF((clip.x() / clip.w() + 1) / 2 * frame.width(), (1 - clip.y() / clip.w()) / 2 * frame.height());
-    }
-    const QPointF e0 = corner[1] - corner[0], e1 = corner[2] - corner[1];
-    const qreal turn = e0.x() * e1.y() - e0.y() * e1.x() > 0 ? 1 : -1; // which side is inside
     int inside = 0, outside = 0;
-    for (int y = 0; y < frame.height(); ++y) {
-        for (int x = 0; x < frame.width(); ++x) {
-            qreal depth = 1e9; // signed distance into the outline, in pixels
-            for (int i = 0; i < 4; ++i) {
-                const QPointF a = corner[i], edge = corner[(i + 1) % 4] - a, p = QPointF(x + 0.5, y + 0.5) - a;
-                depth = std::min(depth, turn * (edge.x() * p.y() - edge.y() * p.x()) / std::hypot(edge.x(), edge.y()));
-            }
-            if (std::abs(depth) < 1)
-                continue;
-            const QColor expected = depth > 0 ? QColor(15, 157, 88) : QColor(153, 220, 236);
-            const QColor actual = frame.pixelColor(x, y);
-            if (std::abs(actual.red() - expected.red()) > 2 || std::abs(actual.green() - expected.green()) > 2
-                || std::abs(actual.blue() - expected.blue()) > 2)
-                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3").arg(x).arg(y).arg(actual.name())));
-            ++(depth > 0 ? inside : outside);
-        }
-    }
+    const QString problem = frameProblem(window, &inside, &outside);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY2(inside > 2000 && outside > 2000, "both the square and the background must be in view");
-}
-
-static void showAndWaitForFrame(ProbeWindow &window)
-{
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(window.paints > 0 && window.frame.size() == window.size());
-    QTest::qWait(100); // let the first frames settle
 }
 
 class TestOpenGLWindow : public QObject
@@ -139,6 +58,9 @@ void TestOpenGLWindow::frame()
     ProbeWindow window;
     window.resize(size);
     showAndWaitForFrame(window);
+    // The suite also runs with QT_SCALE_FACTOR=2: the same window in logical
+    // pixels, drawn at twice the resolution.
+    QCOMPARE(window.devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
     const int painted = window.paints;
     sendInput(window, events);
     QTRY_VERIFY(window.paints >= painted + frames);
@@ -198,7 +120,7 @@ void TestOpenGLWindow::collapsedWindow()
 
     // ...until the next real size restores both.
     window.resize(600, 300);
-    QTRY_COMPARE(window.frame.size(), QSize(600, 300));
+    QTRY_COMPARE(window.frame.size(), QSize(600, 300) * window.devicePixelRatio());
     verifyFrame(window);
     sendInput(window, QStringLiteral("pL 0 0; m 10 10; rL 10 10"));
     QCOMPARE(window.controls()->pitchDegrees(), 30 + 10 * 0.18f + 10 * 0.15f);

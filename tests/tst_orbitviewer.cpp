@@ -101,9 +101,9 @@ void TestOrbitViewer::startAndClose()
     XFlush(display);
 
     QVERIFY(viewer.waitForFinished(20000));
+    QCOMPARE(viewer.readAllStandardOutput() + viewer.readAllStandardError(), QByteArray());
     QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(viewer.exitCode(), 0);
-    QCOMPARE(viewer.readAllStandardOutput() + viewer.readAllStandardError(), QByteArray());
 }
 
 void TestOrbitViewer::noOpenGL_data()

@@ -1,0 +1,113 @@
+#ifndef WINDOWPROBE_H
+#define WINDOWPROBE_H
+
+#include "openglwindow.h"
+#include "orbitcontrols.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QTest>
+#include <QWheelEvent>
+
+// Counts paints and keeps the frame each one leaves in the back buffer.
+class ProbeWindow : public OpenGLWindow
+{
+public:
+    using OpenGLWindow::resizeGL;
+    int paints = 0;
+    bool grabFrames = true;
+    QImage frame;
+
+protected:
+    void paintGL() override
+    {
+        OpenGLWindow::paintGL();
+        ++paints;
+        if (grabFrames)
+            frame = grabFramebuffer();
+    }
+};
+
+// Sends pointer events, e.g. "pL 10 10; m 12.5 8; rL 12 8; w 0 120": press or
+// release button L, R or M, move, or turn the wheel by an angle delta (x, y).
+inline void sendInput(QWindow &window, const QString &script)
+{
+    Qt::MouseButtons held;
+    for (const QString &step : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList w = step.simplified().split(QLatin1Char(' '));
+        const QPointF pos(w.at(1).toDouble(), w.at(2).toDouble());
+        if (w.at(0) == QLatin1String("w")) {
+            QWheelEvent wheel(pos, pos, {}, pos.toPoint(), held, {}, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(&window, &wheel);
+            continue;
+        }
+        const Qt::MouseButton button = w.at(0).endsWith(QLatin1Char('L')) ? Qt::LeftButton
+                                       : w.at(0).endsWith(QLatin1Char('R')) ? Qt::RightButton
+                                       : w.at(0).endsWith(QLatin1Char('M')) ? Qt::MiddleButton : Qt::NoButton;
+        const QEvent::Type type = w.at(0).startsWith(QLatin1Char('p')) ? QEvent::MouseButtonPress
+                                  : w.at(0).startsWith(QLatin1Char('r')) ? QEvent::MouseButtonRelease : QEvent::MouseMove;
+        held = type == QEvent::MouseButtonPress ? held | button : type == QEvent::MouseButtonRelease ? held & ~button : held;
+        QMouseEvent mouse(type, pos, pos, button, held, {});
+        QCoreApplication::sendEvent(&window, &mouse);
+    }
+}
+
+// Checks every pixel of the window's last frame against the test's own
+// perspective and the camera's view: the ray through a point of the frame,
+// from the near to the far plane, meets the ground plane inside the 3 x 3
+// square or not. A pixel must be green or light blue when its centre and the
+// eight points one pixel around it agree; where they do not, the outline
+// crosses the pixel and multisampling blends the two. Returns what is wrong,
+// or nothing; counts the pixels checked on each side.
+inline QString frameProblem(const ProbeWindow &window, int *inside = nullptr, int *outside = nullptr)
+{
+    const QImage &frame = window.frame;
+    if (frame.size() != window.size() * window.devicePixelRatio())
+        return QStringLiteral("the frame is %1 x %2").arg(frame.width()).arg(frame.height());
+    QMatrix4x4 projView;
+    projView.perspective(50.0f, float(frame.width()) / float(frame.height()), 0.01f, 100.0f);
+    projView *= window.controls()->viewMatrix();
+    const QMatrix4x4 unproject = projView.inverted();
+    const auto onSquare = [&](double x, double y) {
+        const float ndcX = float(2 * x / frame.width() - 1), ndcY = float(1 - 2 * y / frame.height());
+        const QVector3D from = unproject.map(QVector3D(ndcX, ndcY, -1)), to = unproject.map(QVector3D(ndcX, ndcY, 1));
+        if ((from.y() > 0) == (to.y() > 0))
+            return false;
+        const QVector3D hit = from + (to - from) * (from.y() / (from.y() - to.y()));
+        return std::abs(hit.x()) <= 1.5f && std::abs(hit.z()) <= 1.5f;
+    };
+
+    int counts[2] = {0, 0};
+    for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+            const bool centre = onSquare(x + 0.5, y + 0.5);
+            bool edge = false;
+            for (int k = 0; k < 9 && !edge; ++k)
+                edge = onSquare(x + 0.5 + k % 3 - 1, y + 0.5 + k / 3 - 1) != centre;
+            if (edge)
+                continue;
+            const QColor expected = centre ? QColor(15, 157, 88) : QColor(153, 220, 236);
+            const QColor actual = frame.pixelColor(x, y);
+            if (std::abs(actual.red() - expected.red()) > 2 || std::abs(actual.green() - expected.green()) > 2
+                || std::abs(actual.blue() - expected.blue()) > 2)
+                return QStringLiteral("pixel (%1, %2) is %3, not %4").arg(x).arg(y).arg(actual.name(), expected.name());
+            ++counts[centre];
+        }
+    }
+    if (inside)
+        *inside = counts[1];
+    if (outside)
+        *outside = counts[0];
+    return {};
+}
+
+inline void showAndWaitForFrame(ProbeWindow &window)
+{
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(window.paints > 0 && window.frame.size() == window.size() * window.devicePixelRatio());
+    QTest::qWait(100); // let the first frames settle
+}
+
+#endif // WINDOWPROBE_H
