@@ -11,5 +11,5 @@ int main(int argc, char *argv[])
     OpenGLWindow window;
     window.show();
 
-    return app.exec();
+    return QApplication::exec();
 }

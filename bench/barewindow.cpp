@@ -50,5 +50,5 @@ int main(int argc, char *argv[])
     Application app(argc, argv);
     BareWindow window;
     window.show();
-    return app.exec();
+    return Application::exec();
 }

@@ -30,8 +30,7 @@ void viewMatrix(benchmark::State &state)
 
 // A drag that goes back and forth, so the angles and the target stay in range
 // however many iterations run.
-template<bool Rotate, bool Pan>
-void mouseMove(benchmark::State &state)
+template<bool Rotate, bool Pan> void mouseMove(benchmark::State &state)
 {
     OrbitControls camera(5.0f, QVector2D(30.0f, 0.0f));
     camera.resize(500, 500);

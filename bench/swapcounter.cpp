@@ -37,13 +37,13 @@ std::int64_t monotonicNs()
 
 } // namespace
 
-extern "C" void glXSwapBuffers(Display *display, GLXDrawable drawable)
+extern "C" void glXSwapBuffers(Display *dpy, GLXDrawable drawable)
 {
     using SwapBuffers = void (*)(Display *, GLXDrawable);
     static const auto next = reinterpret_cast<SwapBuffers>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
     static SwapStats *const stats = mapStats();
 
-    next(display, drawable);
+    next(dpy, drawable);
     if (!stats)
         return;
     const std::int64_t now = monotonicNs();

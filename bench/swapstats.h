@@ -14,8 +14,7 @@ struct SwapStats
     std::atomic<std::int64_t> lastSwapNs;
 };
 
-static_assert(std::atomic<std::uint64_t>::is_always_lock_free
-                  && std::atomic<std::int64_t>::is_always_lock_free,
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free && std::atomic<std::int64_t>::is_always_lock_free,
               "the counters are shared between processes");
 
 // The variable that names the file to the preloaded counter.

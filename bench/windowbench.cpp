@@ -36,6 +36,7 @@ constexpr int BurstMoves = 100;
 constexpr int PacedMoves = 300;
 constexpr int PacedMoveIntervalUs = 5000;
 
+constexpr int Subjects = 3; // A, B and C
 enum Figure { FirstFrameMs, ResidentMiB, IdleFrames, BurstFrames, DragFrames, DragCpuMs, CpuPerFrameMs, FigureCount };
 using Figures = std::array<double, FigureCount>;
 
@@ -166,7 +167,7 @@ public:
         XSendEvent(display, window, False, NoEventMask, &event);
         XFlush(display);
         return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
-            && process.exitCode() == 0;
+               && process.exitCode() == 0;
     }
 
 private:
@@ -199,7 +200,7 @@ std::pair<double, double> drag(Display *display, const Subject &subject, int x, 
     XSync(display, False);
     QThread::msleep(100);
     subject.waitUntilIdle();
-    const double frames = double(subject.swaps() - swapsBefore);
+    const auto frames = double(subject.swaps() - swapsBefore);
     const double cpu = cpuMs(subject.pid()) - cpuBefore;
 
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
@@ -262,41 +263,10 @@ QString number(double value, int decimals)
     return value < 0 ? QStringLiteral("n/a") : QString::number(value, 'f', decimals);
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Prints the medians, the ratios and the targets; returns whether the
+// viewer met them all.
+bool printSummary(const std::vector<Figures> (&results)[Subjects], const char *const (&names)[Subjects], int runs)
 {
-    const int runs = argc > 1 ? QByteArray(argv[1]).toInt() : 7;
-    Display *display = XOpenDisplay(nullptr);
-    int eventBase, errorBase, major, minor;
-    if (runs < 1 || !display || !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
-        std::fprintf(stderr, "usage: windowbench [runs >= 1]; needs an X server with the XTest extension\n");
-        return 2;
-    }
-
-    // C is B on the widgets application object the viewer must use: A/C
-    // shows what the viewer costs beyond that object.
-    const QString programs[] = {QStringLiteral(ORBITVIEWER_PATH), QStringLiteral(BAREWINDOW_PATH),
-                                QStringLiteral(BAREWINDOW_WIDGETS_PATH)};
-    const char *names[] = {"A orbitviewer", "B bare window", "C B+QApplication"};
-    constexpr int Subjects = 3;
-    std::vector<Figures> results[Subjects];
-    for (int run = 1; run <= runs; ++run) {
-        for (int which = 0; which < Subjects; ++which) {
-            const std::optional<Figures> figures = measure(display, programs[which], QStringLiteral(SWAPCOUNTER_PATH));
-            if (!figures)
-                return 2;
-            results[which].push_back(*figures);
-            const Figures &f = *figures;
-            std::printf("run %d %-16s first frame %6.1f ms  resident %6.1f MiB  idle frames %2.0f  "
-                        "burst frames %3.0f  paced drag %3.0f frames, %4.0f ms CPU\n",
-                        run, names[which], f[FirstFrameMs], f[ResidentMiB], f[IdleFrames], f[BurstFrames],
-                        f[DragFrames], f[DragCpuMs]);
-            std::fflush(stdout);
-        }
-    }
-    XCloseDisplay(display);
-
     Figures medians[Subjects], worst{};
     for (int which = 0; which < Subjects; ++which) {
         for (int k = 0; k < FigureCount; ++k) {
@@ -333,8 +303,8 @@ int main(int argc, char *argv[])
     };
 
     std::printf("\nMedians of %d runs each, A B C alternating:\n\n", runs);
-    std::printf("| %-38s | %13s | %13s | %16s | %5s | %5s | %-26s |\n", "Figure", names[0], names[1], names[2],
-                "A/B", "A/C", "Target for A");
+    std::printf("| %-38s | %13s | %13s | %16s | %5s | %5s | %-26s |\n", "Figure", names[0], names[1], names[2], "A/B",
+                "A/C", "Target for A");
     std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", QByteArray(40, '-').constData(), QByteArray(15, '-').constData(),
                 QByteArray(15, '-').constData(), QByteArray(18, '-').constData(), QByteArray(7, '-').constData(),
                 QByteArray(7, '-').constData(), QByteArray(28, '-').constData());
@@ -352,5 +322,42 @@ int main(int argc, char *argv[])
                     qPrintable(ratio(2)), qPrintable(target));
         allMet = allMet && row.met;
     }
-    return allMet ? 0 : 1;
+    return allMet;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const int runs = argc > 1 ? QByteArray(argv[1]).toInt() : 7;
+    Display *display = XOpenDisplay(nullptr);
+    int eventBase, errorBase, major, minor;
+    if (runs < 1 || !display || !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+        std::fprintf(stderr, "usage: windowbench [runs >= 1]; needs an X server with the XTest extension\n");
+        return 2;
+    }
+
+    // C is B on the widgets application object the viewer must use: A/C
+    // shows what the viewer costs beyond that object.
+    const QString programs[]
+        = {QStringLiteral(ORBITVIEWER_PATH), QStringLiteral(BAREWINDOW_PATH), QStringLiteral(BAREWINDOW_WIDGETS_PATH)};
+    const char *names[] = {"A orbitviewer", "B bare window", "C B+QApplication"};
+    std::vector<Figures> results[Subjects];
+    for (int run = 1; run <= runs; ++run) {
+        for (int which = 0; which < Subjects; ++which) {
+            const std::optional<Figures> figures = measure(display, programs[which], QStringLiteral(SWAPCOUNTER_PATH));
+            if (!figures)
+                return 2;
+            results[which].push_back(*figures);
+            const Figures &f = *figures;
+            std::printf("run %d %-16s first frame %6.1f ms  resident %6.1f MiB  idle frames %2.0f  "
+                        "burst frames %3.0f  paced drag %3.0f frames, %4.0f ms CPU\n",
+                        run, names[which], f[FirstFrameMs], f[ResidentMiB], f[IdleFrames], f[BurstFrames],
+                        f[DragFrames], f[DragCpuMs]);
+            std::fflush(stdout);
+        }
+    }
+    XCloseDisplay(display);
+
+    return printSummary(results, names, runs) ? 0 : 1;
 }

@@ -43,8 +43,7 @@ QMatrix4x4 OrbitControls::viewMatrix() const
     sinCosDegrees(pitch, sP, cP);
     sinCosDegrees(yaw, sY, cY);
 
-    const QVector3D eye(target.x() + (-cP * sY) * distance,
-                        target.y() + sP * distance,
+    const QVector3D eye(target.x() + (-cP * sY) * distance, target.y() + sP * distance,
                         target.z() + (cY * cP) * distance);
     // The derivative of the eye direction with respect to pitch: always
     // perpendicular to the line of sight, so it never degenerates at the poles.
@@ -117,8 +116,7 @@ void OrbitControls::mouseMove(int x, int y)
         // Row 0 of the view matrix is the camera's right axis in world
         // coordinates, row 1 its up axis.
         for (int k = 0; k < 3; ++k) {
-            target[k] = (view(0, k) * h / PanPixelsPerUnit + target[k])
-                        + view(1, k) * v / PanPixelsPerUnit;
+            target[k] = (view(0, k) * h / PanPixelsPerUnit + target[k]) + view(1, k) * v / PanPixelsPerUnit;
         }
     }
 

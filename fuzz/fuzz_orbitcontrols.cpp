@@ -26,10 +26,13 @@ namespace {
 class Reader
 {
 public:
-    Reader(const std::uint8_t *data, size_t size) : data(data), size(size) { }
+    Reader(const std::uint8_t *data, size_t size)
+        : data(data)
+        , size(size)
+    {
+    }
 
-    template<typename T>
-    bool read(T &value)
+    template<typename T> bool read(T &value)
     {
         if (size < sizeof(T))
             return false;
@@ -58,8 +61,8 @@ bool withinReach(const OrbitControls &camera)
     const float distance = std::abs(camera.distanceToTarget());
     const QVector3D target = camera.targetPoint();
     return distance >= 1e-3f && distance <= 1e6f && std::abs(camera.pitchDegrees()) <= 85.0f
-        && std::isfinite(camera.yawDegrees()) && std::abs(target.x()) <= 1e6f && std::abs(target.y()) <= 1e6f
-        && std::abs(target.z()) <= 1e6f;
+           && std::isfinite(camera.yawDegrees()) && std::abs(target.x()) <= 1e6f && std::abs(target.y()) <= 1e6f
+           && std::abs(target.z()) <= 1e6f;
 }
 
 bool finite(const QMatrix4x4 &matrix)
@@ -69,6 +72,57 @@ bool finite(const QMatrix4x4 &matrix)
             return false;
     }
     return true;
+}
+
+// What one operation did: whether the input ran out inside it, whether the
+// camera took it, and whether it must have announced a change.
+enum class Step { InputEnded, Skipped, Silent, Emitting };
+
+Step apply(std::uint8_t operation, Reader &input, OrbitControls &camera, bool &rotating, bool &panning)
+{
+    std::int32_t a = 0, b = 0;
+    float delta = 0;
+    switch (operation % 7) {
+    case 0:
+        if (!input.read(a) || !input.read(b))
+            return Step::InputEnded;
+        camera.resize(positive(a), positive(b));
+        return Step::Silent;
+    case 1:
+        if (!input.read(a) || !input.read(b))
+            return Step::InputEnded;
+        camera.startRotation(a, b);
+        rotating = true;
+        return Step::Silent;
+    case 2:
+        camera.stopRotation();
+        rotating = false;
+        return Step::Silent;
+    case 3:
+        if (!input.read(a) || !input.read(b))
+            return Step::InputEnded;
+        camera.startPanning(a, b);
+        panning = true;
+        return Step::Silent;
+    case 4:
+        camera.stopPanning();
+        panning = false;
+        return Step::Silent;
+    case 5:
+        if (!input.read(a) || !input.read(b))
+            return Step::InputEnded;
+        camera.mouseMove(a, b);
+        if (rotating && !(std::abs(camera.pitchDegrees()) <= 85.0f))
+            qFatal("pitch %g outside [-85, 85] after a rotation", double(camera.pitchDegrees()));
+        return rotating || panning ? Step::Emitting : Step::Silent;
+    default:
+        if (!input.read(delta))
+            return Step::InputEnded;
+        if (!std::isfinite(delta))
+            return Step::Skipped;
+        camera.zoom(delta);
+        return Step::Emitting;
+    }
 }
 
 } // namespace
@@ -87,54 +141,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
     bool rotating = false, panning = false;
 
     for (std::uint8_t operation; input.read(operation);) {
-        std::int32_t a = 0, b = 0;
-        float delta = 0;
         const int before = updates;
-        bool emits = false;
-        switch (operation % 7) {
-        case 0:
-            if (!input.read(a) || !input.read(b))
-                return 0;
-            camera.resize(positive(a), positive(b));
+        const Step step = apply(operation, input, camera, rotating, panning);
+        if (step == Step::InputEnded)
             break;
-        case 1:
-        case 3:
-            if (!input.read(a) || !input.read(b))
-                return 0;
-            if (operation % 7 == 1) {
-                camera.startRotation(a, b);
-                rotating = true;
-            } else {
-                camera.startPanning(a, b);
-                panning = true;
-            }
-            break;
-        case 2:
-            camera.stopRotation();
-            rotating = false;
-            break;
-        case 4:
-            camera.stopPanning();
-            panning = false;
-            break;
-        case 5:
-            if (!input.read(a) || !input.read(b))
-                return 0;
-            camera.mouseMove(a, b);
-            emits = rotating || panning;
-            if (rotating && !(std::abs(camera.pitchDegrees()) <= 85.0f))
-                qFatal("pitch %g outside [-85, 85] after a rotation", double(camera.pitchDegrees()));
-            break;
-        default:
-            if (!input.read(delta))
-                return 0;
-            if (!std::isfinite(delta))
-                continue;
-            camera.zoom(delta);
-            emits = true;
-            break;
-        }
-        if (updates - before != (emits ? 1 : 0))
+        if (updates - before != (step == Step::Emitting ? 1 : 0))
             qFatal("operation %d emitted update %d times", operation % 7, updates - before);
         if (withinReach(camera) && !finite(camera.viewMatrix()))
             qFatal("view matrix not finite at distance %g, pitch %g, yaw %g", double(camera.distanceToTarget()),

@@ -15,21 +15,23 @@
 
 namespace {
 
-// A unit square centred on the origin, ordered for a triangle strip.
+// A unit square centred on the origin, ordered for a triangle strip; one
+// vertex a line.
+// clang-format off
 constexpr GLfloat SquareVertices[] = {
     -0.5f, -0.5f,
      0.5f, -0.5f,
     -0.5f,  0.5f,
      0.5f,  0.5f,
 };
+// clang-format on
 
 // Rounds half away from zero. Out-of-range coordinates saturate instead of
 // overflowing the conversion.
 int roundCoordinate(qreal value)
 {
     const qreal rounded = value + std::copysign(qreal(0.5), value);
-    return int(qBound(qreal(std::numeric_limits<int>::min()), rounded,
-                      qreal(std::numeric_limits<int>::max())));
+    return int(qBound(qreal(std::numeric_limits<int>::min()), rounded, qreal(std::numeric_limits<int>::max())));
 }
 
 } // namespace
@@ -88,8 +90,7 @@ void OpenGLWindow::initializeGL()
         qCritical().noquote() << "orbitviewer: OpenGL could not be initialised:" << problem;
         // Queued, so that it also ends an event loop that has not started yet.
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [] { QCoreApplication::exit(1); },
-            Qt::QueuedConnection);
+            QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
         return;
     }
     initializeOpenGLFunctions();
@@ -167,8 +168,7 @@ void OpenGLWindow::mouseReleaseEvent(QMouseEvent *event)
 
 void OpenGLWindow::mouseMoveEvent(QMouseEvent *event)
 {
-    orbitControls->mouseMove(roundCoordinate(event->position().x()),
-                             roundCoordinate(event->position().y()));
+    orbitControls->mouseMove(roundCoordinate(event->position().x()), roundCoordinate(event->position().y()));
 }
 
 void OpenGLWindow::wheelEvent(QWheelEvent *event)

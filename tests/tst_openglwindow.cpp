@@ -34,6 +34,7 @@ void TestOpenGLWindow::frame_data()
     QString drag = QStringLiteral("pL 250 250;");
     for (int i = 1; i <= 40; ++i)
         drag += QStringLiteral("m %1 %2;").arg(250 + 2 * i).arg(250 - i);
+    // clang-format off
     QTest::newRow("default pose, idle") << QSize(500, 500) << "" << 0;
     QTest::newRow("forty orbit moves") << QSize(500, 500) << drag + "rL 330 210" << 1;
     QTest::newRow("from below") << QSize(500, 500) << "pL 250 400; m 255 200; m 260 0; rL 260 0" << 1;
@@ -45,6 +46,7 @@ void TestOpenGLWindow::frame_data()
     QTest::newRow("middle drag") << QSize(500, 500) << "pM 1 1; m 5 5; rM 5 5" << 0;
     QTest::newRow("wide, orbited") << QSize(800, 400) << "pL 400 200; m 300 260; rL 300 260" << 1;
     QTest::newRow("tall") << QSize(300, 600) << "" << 0;
+    // clang-format on
 }
 
 // Many camera changes between two frames cost one repaint, and the frame
@@ -74,6 +76,7 @@ void TestOpenGLWindow::input_data()
     QTest::addColumn<QString>("events");
     QTest::addColumn<QString>("calls");
 
+    // clang-format off
     QTest::newRow("left orbits") << "pL 100 100; m 110 80; rL 110 80; m 150 150" << "R 100 100; M 110 80; r; M 150 150";
     QTest::newRow("right pans") << "pR 100 100; m 90 130; rR 90 130; m 0 0" << "P 100 100; M 90 130; p; M 0 0";
     QTest::newRow("middle does nothing") << "pM 100 100; m 150 150; rM 150 150" << "M 150 150";
@@ -82,6 +85,7 @@ void TestOpenGLWindow::input_data()
     QTest::newRow("halves away from zero") << "pR 0.5 -0.5; pL 0 0; m 10.5 -2.5; m 10.49 2.5; m -7.5 0.5"
                                            << "P 1 -1; R 0 0; M 11 -3; M 10 3; M -8 1";
     QTest::newRow("vertical wheel only") << "w 0 120; w 0 -240; w 120 0; w 30 15" << "Z 120; Z -240; Z 0; Z 15";
+    // clang-format on
 }
 
 // The window's camera must end where the same calls take a fresh 500 x 500

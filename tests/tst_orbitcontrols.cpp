@@ -26,6 +26,7 @@ void TestOrbitControls::viewMatrix_data()
     QTest::addColumn<QVector3D>("eye");
     QTest::addColumn<QVector3D>("up");
 
+    // clang-format off
     QTest::newRow("default") << 5.0f << QVector2D(30, 0) << QVector3D(0, 2.5f, 4.3301268f)
                              << QVector3D(0, 0.8660254f, -0.5f);
     QTest::newRow("yaw 90 swings to -x") << 5.0f << QVector2D(0, 90) << QVector3D(-5, 0, 0) << QVector3D(0, 1, 0);
@@ -33,6 +34,7 @@ void TestOrbitControls::viewMatrix_data()
     QTest::newRow("negative distance") << -5.0f << QVector2D(30, 0) << QVector3D(0, -2.5f, -4.3301268f)
                                        << QVector3D(0, 0.8660254f, -0.5f);
     QTest::newRow("eye on target: identity") << 0.0f << QVector2D(30, 45) << QVector3D() << QVector3D(0, 1, 0);
+    // clang-format on
 }
 
 void TestOrbitControls::viewMatrix()
@@ -57,6 +59,7 @@ void TestOrbitControls::operations_data()
     QTest::addColumn<int>("updates");
 
     const QVector2D start(30, 0);
+    // clang-format off
     QTest::newRow("down raises pitch, right yaw") << start << "R 100 100; M 110 120" << QVector2D(33.6f, 3.6f) << 5.f << QVector3D() << 1;
     QTest::newRow("pitch per width, yaw per height") << start << "S 1000 250; R 0 0; M 10 10" << QVector2D(30.9f, 7.2f) << 5.f << QVector3D() << 1;
     QTest::newRow("clamp 85, anchor follows") << QVector2D(80, 0) << "R 0 0; M 0 100; M 0 90" << QVector2D(83.2f, 0) << 5.f << QVector3D() << 2;
@@ -73,6 +76,7 @@ void TestOrbitControls::operations_data()
     QTest::newRow("zoom through target") << start << QString("Z 120;").repeated(21) << start << -0.0399992f << QVector3D() << 21;
     QTest::newRow("no drag, no change") << start << "M 4 4; S 90 70; R 0 0; P 0 0; r; p; M 8 8" << start << 5.f << QVector3D() << 0;
     QTest::newRow("drag outlives the other") << start << "R 0 0; P 0 0; r; M 0 10; p; M 5 5" << start << 5.f << QVector3D(0, 0.0866025f, -0.05f) << 1;
+    // clang-format on
 }
 
 void TestOrbitControls::operations()
@@ -90,7 +94,8 @@ void TestOrbitControls::operations()
 
     const QVector2D actual(camera.pitchDegrees(), camera.yawDegrees());
     QVERIFY2((actual - pitchYaw).length() < 1e-4f, qPrintable(QDebug::toString(actual)));
-    QVERIFY2(std::abs(camera.distanceToTarget() - distance) < 1e-6f, qPrintable(QString::number(camera.distanceToTarget(), 'g', 9)));
+    QVERIFY2(std::abs(camera.distanceToTarget() - distance) < 1e-6f,
+             qPrintable(QString::number(camera.distanceToTarget(), 'g', 9)));
     QVERIFY2(near(camera.targetPoint(), target), qPrintable(QDebug::toString(camera.targetPoint())));
     QCOMPARE(spy.count(), updates);
 }

@@ -68,8 +68,10 @@ void TestOrbitViewer::cleanup()
 void TestOrbitViewer::startAndClose_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    // clang-format off
     QTest::newRow("no arguments") << QStringList();
     QTest::newRow("arguments that are not Qt's") << QStringList{"--frobnicate", "scene.obj", "-v"};
+    // clang-format on
 }
 
 void TestOrbitViewer::startAndClose()
@@ -110,8 +112,10 @@ void TestOrbitViewer::noOpenGL_data()
 {
     QTest::addColumn<QString>("variable");
     QTest::addColumn<QString>("value");
+    // clang-format off
     QTest::newRow("offscreen, no X server") << "QT_QPA_PLATFORM" << "offscreen";
     QTest::newRow("X server without GL") << "QT_XCB_GL_INTEGRATION" << "none";
+    // clang-format on
 }
 
 void TestOrbitViewer::noOpenGL()

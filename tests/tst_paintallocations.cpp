@@ -10,9 +10,11 @@
 
 // malloc, calloc, realloc and operator new are replaced for this process and
 // forward to glibc's own allocator, noting who called them.
+// NOLINTBEGIN(bugprone-reserved-identifier): glibc's names for its allocator.
 extern "C" void *__libc_malloc(size_t size);
 extern "C" void *__libc_calloc(size_t count, size_t size);
 extern "C" void *__libc_realloc(void *pointer, size_t size);
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace {
 
@@ -30,7 +32,7 @@ int ownCodeRanges = 0;
 thread_local bool counting = false;
 int allocations = 0;
 
-int collectOwnCode(dl_phdr_info *info, size_t, void *)
+int collectOwnCode(dl_phdr_info *info, size_t /*size*/, void * /*data*/)
 {
     const char *name = info->dlpi_name;
     if (name[0] != '\0' && !std::strstr(name, "libQt6"))
@@ -179,8 +181,7 @@ void TestPaintAllocations::paintAllocatesNothing()
     QTest::mouseMove(&window, QPoint(80, 130));
     QTest::mouseRelease(&window, Qt::RightButton, {}, QPoint(80, 130));
     QTRY_VERIFY(window.paints > 2);
-    QWheelEvent wheel(QPointF(50, 50), QPointF(50, 50), {}, QPoint(0, 120), Qt::NoButton, {}, Qt::NoScrollPhase,
-                      false);
+    QWheelEvent wheel(QPointF(50, 50), QPointF(50, 50), {}, QPoint(0, 120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(&window, &wheel);
     QTRY_VERIFY(window.paints > 3);
     window.resize(640, 360);

@@ -52,7 +52,8 @@ void TestSoak::randomInput()
             const Qt::MouseButton button = buttons[random.bounded(3)];
             const bool press = random.bounded(2);
             held = press ? held | button : held & ~button;
-            QMouseEvent mouse(press ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, pos, pos, button, held, {});
+            QMouseEvent mouse(press ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, pos, pos, button, held,
+                              {});
             QCoreApplication::sendEvent(&window, &mouse);
         } else {
             // A wandering pointer that leaves the window now and then; drags
@@ -83,14 +84,18 @@ void TestSoak::randomInput()
     // back to 5 units and panning the target onto the origin from several
     // angles; then the frame must show the square where the camera says.
     const OrbitControls &camera = *window.controls();
-    sendInput(window, QStringLiteral("rL 0 0; rR 0 0; rM 0 0; w 0 %1").arg(qRound((camera.distanceToTarget() - 5.0f) * 500.0f)));
+    sendInput(
+        window,
+        QStringLiteral("rL 0 0; rR 0 0; rM 0 0; w 0 %1").arg(qRound((camera.distanceToTarget() - 5.0f) * 500.0f)));
     for (int round = 0; round < 8; ++round) {
         const QMatrix4x4 view = camera.viewMatrix();
         const QVector3D target = camera.targetPoint();
         const int right = qRound(100.0f * QVector3D::dotProduct(target, view.row(0).toVector3D()));
         const int down = qRound(-100.0f * QVector3D::dotProduct(target, view.row(1).toVector3D()));
         const int tilt = qRound(((round % 2 ? 60.0f : 10.0f) - camera.pitchDegrees()) / 0.18f);
-        sendInput(window, QStringLiteral("pR 0 0; m %1 %2; rR %1 %2; pL 0 0; m 125 %3; rL 125 %3").arg(right).arg(down).arg(tilt));
+        sendInput(
+            window,
+            QStringLiteral("pR 0 0; m %1 %2; rR %1 %2; pL 0 0; m 125 %3; rL 125 %3").arg(right).arg(down).arg(tilt));
     }
     window.grabFrames = true;
     const int painted = window.paints;

@@ -42,24 +42,66 @@ inline void sendInput(QWindow &window, const QString &script)
             QCoreApplication::sendEvent(&window, &wheel);
             continue;
         }
-        const Qt::MouseButton button = w.at(0).endsWith(QLatin1Char('L')) ? Qt::LeftButton
+        const Qt::MouseButton button = w.at(0).endsWith(QLatin1Char('L'))   ? Qt::LeftButton
                                        : w.at(0).endsWith(QLatin1Char('R')) ? Qt::RightButton
-                                       : w.at(0).endsWith(QLatin1Char('M')) ? Qt::MiddleButton : Qt::NoButton;
-        const QEvent::Type type = w.at(0).startsWith(QLatin1Char('p')) ? QEvent::MouseButtonPress
-                                  : w.at(0).startsWith(QLatin1Char('r')) ? QEvent::MouseButtonRelease : QEvent::MouseMove;
-        held = type == QEvent::MouseButtonPress ? held | button : type == QEvent::MouseButtonRelease ? held & ~button : held;
+                                       : w.at(0).endsWith(QLatin1Char('M')) ? Qt::MiddleButton
+                                                                            : Qt::NoButton;
+        const QEvent::Type type = w.at(0).startsWith(QLatin1Char('p'))   ? QEvent::MouseButtonPress
+                                  : w.at(0).startsWith(QLatin1Char('r')) ? QEvent::MouseButtonRelease
+                                                                         : QEvent::MouseMove;
+        held = type == QEvent::MouseButtonPress     ? held | button
+               : type == QEvent::MouseButtonRelease ? held & ~button
+                                                    : held;
         QMouseEvent mouse(type, pos, pos, button, held, {});
         QCoreApplication::sendEvent(&window, &mouse);
     }
 }
 
+// Where a frame's points fall: the ray through a point, from the near to
+// the far plane, meets the ground plane inside the 3 x 3 square or not.
+class SquareCoverage
+{
+public:
+    SquareCoverage(const QMatrix4x4 &projView, const QSize &frameSize)
+        : unproject(projView.inverted())
+        , size(frameSize)
+    {
+    }
+
+    bool covers(double x, double y) const
+    {
+        const auto ndcX = float(2 * x / size.width() - 1), ndcY = float(1 - 2 * y / size.height());
+        const QVector3D from = unproject.map(QVector3D(ndcX, ndcY, -1)), to = unproject.map(QVector3D(ndcX, ndcY, 1));
+        if ((from.y() > 0) == (to.y() > 0))
+            return false;
+        const QVector3D hit = from + (to - from) * (from.y() / (from.y() - to.y()));
+        return std::abs(hit.x()) <= 1.5f && std::abs(hit.z()) <= 1.5f;
+    }
+
+    // Whether the outline may cross pixel (x, y): its centre and the eight
+    // points one pixel around it do not all agree.
+    bool nearOutline(int x, int y) const
+    {
+        const bool centre = covers(x + 0.5, y + 0.5);
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (covers(x + dx + 0.5, y + dy + 0.5) != centre)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    QMatrix4x4 unproject;
+    QSize size;
+};
+
 // Checks every pixel of the window's last frame against the test's own
-// perspective and the camera's view: the ray through a point of the frame,
-// from the near to the far plane, meets the ground plane inside the 3 x 3
-// square or not. A pixel must be green or light blue when its centre and the
-// eight points one pixel around it agree; where they do not, the outline
-// crosses the pixel and multisampling blends the two. Returns what is wrong,
-// or nothing; counts the pixels checked on each side.
+// perspective and the camera's view: green where the square covers it,
+// light blue where it does not, and either or a blend where the outline
+// crosses it (multisampling). Returns what is wrong, or nothing; counts the
+// pixels checked on each side.
 inline QString frameProblem(const ProbeWindow &window, int *inside = nullptr, int *outside = nullptr)
 {
     const QImage &frame = window.frame;
@@ -68,31 +110,20 @@ inline QString frameProblem(const ProbeWindow &window, int *inside = nullptr, in
     QMatrix4x4 projView;
     projView.perspective(50.0f, float(frame.width()) / float(frame.height()), 0.01f, 100.0f);
     projView *= window.controls()->viewMatrix();
-    const QMatrix4x4 unproject = projView.inverted();
-    const auto onSquare = [&](double x, double y) {
-        const float ndcX = float(2 * x / frame.width() - 1), ndcY = float(1 - 2 * y / frame.height());
-        const QVector3D from = unproject.map(QVector3D(ndcX, ndcY, -1)), to = unproject.map(QVector3D(ndcX, ndcY, 1));
-        if ((from.y() > 0) == (to.y() > 0))
-            return false;
-        const QVector3D hit = from + (to - from) * (from.y() / (from.y() - to.y()));
-        return std::abs(hit.x()) <= 1.5f && std::abs(hit.z()) <= 1.5f;
-    };
+    const SquareCoverage square(projView, frame.size());
 
     int counts[2] = {0, 0};
     for (int y = 0; y < frame.height(); ++y) {
         for (int x = 0; x < frame.width(); ++x) {
-            const bool centre = onSquare(x + 0.5, y + 0.5);
-            bool edge = false;
-            for (int k = 0; k < 9 && !edge; ++k)
-                edge = onSquare(x + 0.5 + k % 3 - 1, y + 0.5 + k / 3 - 1) != centre;
-            if (edge)
+            if (square.nearOutline(x, y))
                 continue;
-            const QColor expected = centre ? QColor(15, 157, 88) : QColor(153, 220, 236);
+            const bool covered = square.covers(x + 0.5, y + 0.5);
+            const QColor expected = covered ? QColor(15, 157, 88) : QColor(153, 220, 236);
             const QColor actual = frame.pixelColor(x, y);
             if (std::abs(actual.red() - expected.red()) > 2 || std::abs(actual.green() - expected.green()) > 2
                 || std::abs(actual.blue() - expected.blue()) > 2)
                 return QStringLiteral("pixel (%1, %2) is %3, not %4").arg(x).arg(y).arg(actual.name(), expected.name());
-            ++counts[centre];
+            ++counts[covered];
         }
     }
     if (inside)

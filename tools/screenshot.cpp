@@ -12,7 +12,10 @@ namespace {
 class FirstFrameWindow : public OpenGLWindow
 {
 public:
-    explicit FirstFrameWindow(QString path) : path(std::move(path)) { }
+    explicit FirstFrameWindow(QString path)
+        : path(std::move(path))
+    {
+    }
 
 protected:
     void paintGL() override
@@ -41,5 +44,5 @@ int main(int argc, char *argv[])
     }
     FirstFrameWindow window(arguments.at(1));
     window.show();
-    return app.exec();
+    return QGuiApplication::exec();
 }
