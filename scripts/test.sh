@@ -50,7 +50,7 @@ if ! "$SANITIZE_DIR/fuzz/fuzz_orbitcontrols" -max_total_time="$FUZZ_SECONDS" -pr
     echo "The fuzzer found a failing input (saved as crash-* in $PWD)." >&2
     exit 1
 fi
-grep -E '^#[0-9]+ +(INITED|DONE)|^stat::(number_of_executed_units|peak_rss_mb)' "$log"
+grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::(number_of_executed_units|peak_rss_mb)' "$log"
 
 echo "== Format and static analysis"
 cd "$ROOT"
