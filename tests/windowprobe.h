@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <cmath>
+
 // Counts paints and keeps the frame each one leaves in the back buffer.
 class ProbeWindow : public OpenGLWindow
 {
