@@ -17,6 +17,8 @@
 #include <QTemporaryFile>
 #include <QThread>
 
+#include "xwindows.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <sys/mman.h>
@@ -80,23 +82,6 @@ double cpuMs(qint64 pid)
     return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
-Window findWindow(Display *display)
-{
-    Window root, parent, *children = nullptr, found = 0;
-    unsigned int count = 0;
-    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-    for (unsigned int i = 0; i < count && !found; ++i) {
-        char *name = nullptr;
-        XWindowAttributes attributes;
-        if (XFetchName(display, children[i], &name) && qstrcmp(name, Title) == 0
-            && XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable)
-            found = children[i];
-        XFree(name);
-    }
-    XFree(children);
-    return found;
-}
-
 // One program under measurement, with its swap counter.
 class Subject
 {
@@ -158,14 +143,7 @@ public:
 
     bool close(Display *display, Window window)
     {
-        XEvent event = {};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-        XSendEvent(display, window, False, NoEventMask, &event);
-        XFlush(display);
+        requestClose(display, window);
         return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
                && process.exitCode() == 0;
     }
@@ -223,7 +201,7 @@ std::optional<Figures> measure(Display *display, const QString &program, const Q
     }
     subject.waitUntilIdle(500);
     Window window = 0;
-    for (int tries = 0; tries < 200 && !(window = findWindow(display)); ++tries)
+    for (int tries = 0; tries < 200 && !(window = findTopLevelWindow(display, Title)); ++tries)
         QThread::msleep(10);
     if (!window) {
         std::fprintf(stderr, "windowbench: no window titled \"%s\" appeared\n", Title);

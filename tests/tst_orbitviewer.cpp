@@ -4,26 +4,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "xwindows.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-
-// The mapped top-level window with this title, found as a window manager would.
-static Window findWindow(Display *display, const char *title)
-{
-    Window root, parent, *children = nullptr, found = 0;
-    unsigned int count = 0;
-    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-    for (unsigned int i = 0; i < count; ++i) {
-        XWindowAttributes attributes;
-        char *name = nullptr;
-        if (XFetchName(display, children[i], &name) && qstrcmp(name, title) == 0
-            && XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable)
-            found = children[i];
-        XFree(name);
-    }
-    XFree(children);
-    return found;
-}
 
 static QColor pixel(Display *display, Window window, int x, int y)
 {
@@ -84,7 +68,7 @@ void TestOrbitViewer::startAndClose()
     viewer.setArguments(arguments);
     viewer.start();
     Window window = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((window = findWindow(display, "OpenGL ES 2.0, Qt6, C++")) != 0, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT((window = findTopLevelWindow(display, "OpenGL ES 2.0, Qt6, C++")) != 0, 20000);
     XWindowAttributes attributes;
     XGetWindowAttributes(display, window, &attributes);
     QCOMPARE(QSize(attributes.width, attributes.height), QSize(500, 500));
@@ -92,15 +76,7 @@ void TestOrbitViewer::startAndClose()
     QTRY_VERIFY_WITH_TIMEOUT(pixel(display, window, 250, 250) == QColor(15, 157, 88), 20000);
     QCOMPARE(pixel(display, window, 2, 2), QColor(153, 220, 236));
 
-    // What a window manager's close button sends.
-    XEvent close = {};
-    close.xclient.type = ClientMessage;
-    close.xclient.window = window;
-    close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    close.xclient.format = 32;
-    close.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    XSendEvent(display, window, False, NoEventMask, &close);
-    XFlush(display);
+    requestClose(display, window);
 
     QVERIFY(viewer.waitForFinished(20000));
     QCOMPARE(viewer.readAllStandardOutput() + viewer.readAllStandardError(), QByteArray());
