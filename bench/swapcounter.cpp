@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -26,13 +25,6 @@ SwapStats *mapStats()
     void *mapped = mmap(nullptr, sizeof(SwapStats), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     close(fd);
     return mapped == MAP_FAILED ? nullptr : static_cast<SwapStats *>(mapped);
-}
-
-std::int64_t monotonicNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 } // namespace

@@ -27,7 +27,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <ctime>
 #include <optional>
 #include <vector>
 
@@ -41,13 +40,6 @@ constexpr int PacedMoveIntervalUs = 5000;
 constexpr int Subjects = 3; // A, B and C
 enum Figure { FirstFrameMs, ResidentMiB, IdleFrames, BurstFrames, DragFrames, DragCpuMs, CpuPerFrameMs, FigureCount };
 using Figures = std::array<double, FigureCount>;
-
-std::int64_t monotonicNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 // A line of /proc/<pid>/<file>, split into fields, or nothing.
 QList<QByteArray> procFields(qint64 pid, const char *file, const QByteArray &linePrefix = {})

@@ -19,8 +19,4 @@ echo "== The camera's operations"
 "$BUILD_DIR/bench/bench_orbitcontrols" --benchmark_color=false --benchmark_min_time=0.5
 echo
 echo "== The viewer (A) against a bare Qt OpenGL window (B) and the same on a QApplication (C)"
-if [ -n "${DISPLAY:-}" ]; then
-    "$BUILD_DIR/bench/windowbench" "$@"
-else
-    xvfb-run -a -s "-screen 0 1280x1024x24" "$BUILD_DIR/bench/windowbench" "$@"
-fi
+run_with_display "$BUILD_DIR/bench/windowbench" "$@"

@@ -20,11 +20,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 run_suite() {
-    if [ -n "${DISPLAY:-}" ]; then
-        (cd "$1" && ctest --output-on-failure)
-    else
-        (cd "$1" && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure)
-    fi
+    (cd "$1" && run_with_display ctest --output-on-failure)
 }
 
 echo "== Test suite, Release build"
