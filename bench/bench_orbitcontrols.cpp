@@ -60,6 +60,17 @@ BENCHMARK_TEMPLATE(mouseMove, false, true)->Name("mouseMove/pan");
 BENCHMARK_TEMPLATE(mouseMove, true, true)->Name("mouseMove/rotate+pan");
 BENCHMARK(zoom);
 
+// Google Benchmark 1.8 replaced Run::error_occurred with Run::skipped; the
+// overload that compiles picks the member this version has.
+template<typename R> auto runFailed(const R &run, int) -> decltype(bool(run.error_occurred))
+{
+    return run.error_occurred;
+}
+template<typename R> bool runFailed(const R &run, long)
+{
+    return bool(run.skipped);
+}
+
 // The console table, followed by each benchmark's time as a multiple of lookAt's.
 class RatioReporter : public benchmark::ConsoleReporter
 {
@@ -73,7 +84,7 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+            if (run.run_type == Run::RT_Iteration && !runFailed(run, 0)) {
                 order.push_back(run.benchmark_name());
                 nsPerCall[run.benchmark_name()] = run.GetAdjustedCPUTime();
             }
