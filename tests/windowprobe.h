@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QWheelEvent>
+#include <QtMath>
 
 #include <cmath>
 
@@ -20,6 +21,16 @@ public:
     int paints = 0;
     bool grabFrames = true;
     QImage frame;
+
+    // An OpenGL ES 2.0 context instead of the window's own format, which is
+    // otherwise kept: the shaders must also compile as GLSL ES 1.00.
+    void requestOpenGLES2()
+    {
+        QSurfaceFormat gles = format();
+        gles.setRenderableType(QSurfaceFormat::OpenGLES);
+        gles.setVersion(2, 0);
+        setFormat(gles);
+    }
 
 protected:
     void paintGL() override
@@ -59,24 +70,46 @@ inline void sendInput(QWindow &window, const QString &script)
     }
 }
 
-// Where a frame's points fall: the ray through a point, from the near to
-// the far plane, meets the ground plane inside the 3 x 3 square or not.
+// Where a frame's points fall, worked out from the camera's state (pitch,
+// yaw, distance, target) by the test's own geometry, independently of the
+// view and projection matrices the window draws with: the ray through a
+// point meets the ground plane inside the 3 x 3 square, between the near
+// and the far plane, or not.
 class SquareCoverage
 {
 public:
-    SquareCoverage(const QMatrix4x4 &projView, const QSize &frameSize)
-        : unproject(projView.inverted())
-        , size(frameSize)
+    SquareCoverage(const OrbitControls &camera, const QSize &frameSize)
+        : size(frameSize)
     {
+        const double pitch = qDegreesToRadians(double(camera.pitchDegrees()));
+        const double yaw = qDegreesToRadians(double(camera.yawDegrees()));
+        const QVector3D target = camera.targetPoint();
+        const QVector3D offset(float(-std::cos(pitch) * std::sin(yaw)), float(std::sin(pitch)),
+                               float(std::cos(yaw) * std::cos(pitch)));
+        eye = target + offset * camera.distanceToTarget();
+        forward = (target - eye).normalized();
+        // Tilting the eye upwards is the camera's up direction.
+        const QVector3D tilt(float(std::sin(pitch) * std::sin(yaw)), float(std::cos(pitch)),
+                             float(-std::sin(pitch) * std::cos(yaw)));
+        right = QVector3D::crossProduct(forward, tilt).normalized();
+        up = QVector3D::crossProduct(right, forward);
+        // Vertical field of view 50 degrees.
+        halfHeight = std::tan(qDegreesToRadians(25.0));
+        halfWidth = halfHeight * size.width() / size.height();
     }
 
     bool covers(double x, double y) const
     {
-        const auto ndcX = float(2 * x / size.width() - 1), ndcY = float(1 - 2 * y / size.height());
-        const QVector3D from = unproject.map(QVector3D(ndcX, ndcY, -1)), to = unproject.map(QVector3D(ndcX, ndcY, 1));
-        if ((from.y() > 0) == (to.y() > 0))
+        const double across = (2 * x / size.width() - 1) * halfWidth, along = (1 - 2 * y / size.height()) * halfHeight;
+        // A ray whose component along the line of sight is 1, so that the
+        // distance to the hit along the ray's parameter is its depth.
+        const QVector3D ray = forward + right * float(across) + up * float(along);
+        if (ray.y() == 0)
             return false;
-        const QVector3D hit = from + (to - from) * (from.y() / (from.y() - to.y()));
+        const float depth = -eye.y() / ray.y();
+        if (depth < 0.01f || depth > 100.0f)
+            return false;
+        const QVector3D hit = eye + ray * depth;
         return std::abs(hit.x()) <= 1.5f && std::abs(hit.z()) <= 1.5f;
     }
 
@@ -95,12 +128,13 @@ public:
     }
 
 private:
-    QMatrix4x4 unproject;
     QSize size;
+    QVector3D eye, forward, right, up;
+    double halfWidth, halfHeight;
 };
 
-// Checks every pixel of the window's last frame against the test's own
-// perspective and the camera's view: green where the square covers it,
+// Checks every pixel of the window's last frame against where the camera's
+// state puts the square: green where the square covers it,
 // light blue where it does not, and either or a blend where the outline
 // crosses it (multisampling). Returns what is wrong, or nothing; counts the
 // pixels checked on each side.
@@ -109,10 +143,7 @@ inline QString frameProblem(const ProbeWindow &window, int *inside = nullptr, in
     const QImage &frame = window.frame;
     if (frame.size() != window.size() * window.devicePixelRatio())
         return QStringLiteral("the frame is %1 x %2").arg(frame.width()).arg(frame.height());
-    QMatrix4x4 projView;
-    projView.perspective(50.0f, float(frame.width()) / float(frame.height()), 0.01f, 100.0f);
-    projView *= window.controls()->viewMatrix();
-    const SquareCoverage square(projView, frame.size());
+    const SquareCoverage square(*window.controls(), frame.size());
 
     int counts[2] = {0, 0};
     for (int y = 0; y < frame.height(); ++y) {
