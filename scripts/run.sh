@@ -4,11 +4,10 @@ set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 
 ensure_packages "${BUILD_PACKAGES[@]}"
-configure
-cmake --build "$BUILD_DIR" -j2 --target orbitviewer
+build_preset release --target orbitviewer
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "Built $BUILD_DIR/orbitviewer, but there is no display to open it on (DISPLAY is not set)." >&2
+    echo "Built $ROOT/build/orbitviewer, but there is no display to open it on (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
     exit 1
 fi
-exec "$BUILD_DIR/orbitviewer"
+exec "$ROOT/build/orbitviewer"

@@ -1,14 +1,20 @@
-# Shared by run.sh and test.sh: installs what the build needs and configures
-# the build directory. Sourced, not run.
+# Shared by the scripts: installs what the build needs, configures a build
+# directory and runs commands in a private display. Sourced, not run.
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 ROOT=$PWD
-BUILD_DIR=$ROOT/build
 
-BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins libgl1-mesa-dri libx11-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl1-mesa-dri
+    libx11-dev)
 
-# Installs the Debian packages among "$@" that are not installed yet.
+# Installs the Debian packages among "$@" that are not installed yet. Where
+# there is no dpkg and apt it installs nothing and says what must be there;
+# CMake then reports anything that is still missing.
 ensure_packages() {
+    if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
+        echo "No dpkg/apt here, so nothing is installed. Needed (Debian's names): $*" >&2
+        return 0
+    fi
     local missing=() pkg
     for pkg in "$@"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
@@ -31,17 +37,33 @@ ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null || exit 1
 }
 
-# Runs a command on the display, or in a virtual X server when there is none.
-run_with_display() {
-    if [ -n "${DISPLAY:-}" ]; then
-        "$@"
-    else
-        xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
-    fi
+# Forgets the desktop session this runs from: its display, and the Qt and
+# Mesa settings that would change what a test sees (scale, platform, GL
+# version, logging, locale). Tests and benchmarks then mean the same
+# everywhere.
+leave_session() {
+    unset DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE XAUTHORITY \
+        QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR \
+        QT_ENABLE_HIGHDPI_SCALING QT_SCALE_FACTOR_ROUNDING_POLICY QT_FONT_DPI QT_XCB_GL_INTEGRATION QT_OPENGL \
+        QT_LOGGING_RULES QT_DEBUG_PLUGINS QT_MESSAGE_PATTERN \
+        MESA_GL_VERSION_OVERRIDE MESA_GLSL_VERSION_OVERRIDE MESA_GLES_VERSION_OVERRIDE MESA_LOADER_DRIVER_OVERRIDE \
+        LIBGL_ALWAYS_SOFTWARE LIBGL_ALWAYS_INDIRECT GALLIUM_DRIVER
+    # Qt warns on start when the locale is not UTF-8.
+    export LC_ALL=C.UTF-8
 }
 
-configure() {
-    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null || exit 1
+# Runs a command in a virtual X server of its own, where Mesa renders in
+# software; nothing appears on the user's screen.
+in_private_display() {
+    xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
+}
+
+# Configures and builds one of CMakePresets.json's presets; extra arguments
+# go to the build (e.g. --target orbitviewer).
+build_preset() {
+    local preset=$1
+    shift
+    (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" "$@") || exit 1
 }
 
 # Qt warns on start when a session has no runtime directory (root over ssh,

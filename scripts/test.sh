@@ -1,60 +1,144 @@
 #!/usr/bin/env bash
 # Installs what is missing, then checks everything CI checks:
-#   1. the test suite on a Release build (build/);
-#   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
-#      by clang (build-sanitize/);
-#   3. the camera's fuzzer for FUZZ_SECONDS seconds (default 60), starting
-#      from the committed seed inputs;
-#   4. clang-format and clang-tidy on the project's own code.
-# Without a display the window tests run in a virtual X server, where Mesa
-# renders in software.
+#   release   the test suite on a Release build (build/);
+#   sanitize  the same suite built with AddressSanitizer and
+#             UndefinedBehaviorSanitizer by clang (build-sanitize/);
+#   fuzz      the camera's fuzzer: its seed inputs, then FUZZ_SECONDS seconds
+#             (default 60) of fuzzing from them;
+#   lint      clang-format and clang-tidy on the project's own code;
+#   package   the Debian package (lintian), its AppStream metadata
+#             (appstreamcli) and its manual page (man).
+# With no arguments it runs them all, in this order; name stages to run only
+# those. Each build is a preset of CMakePresets.json. The suites run in a
+# private virtual X server (and the Wayland runs in a private compositor),
+# whatever display the session has.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
-SANITIZE_DIR=$ROOT/build-sanitize
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+STAGES=(release sanitize fuzz lint package)
 
-ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev clang-format clang-tidy \
-    libbenchmark-dev libxtst-dev
-if [ -z "${DISPLAY:-}" ]; then
-    ensure_packages xvfb xauth
-fi
-
-run_suite() {
-    (cd "$1" && run_with_display ctest --output-on-failure)
+install_dependencies() {
+    local packages=("${BUILD_PACKAGES[@]}" xvfb xauth weston openbox)
+    case " $* " in
+    *" sanitize "* | *" fuzz "* | *" lint "*)
+        packages+=(clang libclang-rt-dev clang-format clang-tidy libbenchmark-dev libxtst-dev)
+        ;;
+    esac
+    case " $* " in
+    *" package "*) packages+=(dpkg-dev lintian appstream man-db) ;;
+    esac
+    ensure_packages "${packages[@]}"
 }
 
-echo "== Test suite, Release build"
-configure -DBUILD_TESTING=ON
-cmake --build "$BUILD_DIR" -j2
-run_suite "$BUILD_DIR"
-
-echo "== Test suite, AddressSanitizer and UndefinedBehaviorSanitizer build"
-# The benchmarks are built here too, so that clang-tidy sees their code.
-CC=clang CXX=clang++ cmake -S "$ROOT" -B "$SANITIZE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBUILD_TESTING=ON -DORBITVIEWER_SANITIZE=ON -DORBITVIEWER_BUILD_FUZZ=ON -DORBITVIEWER_BUILD_BENCH=ON \
-    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
-cmake --build "$SANITIZE_DIR" -j2
-run_suite "$SANITIZE_DIR"
-
-echo "== Fuzzing the camera for $FUZZ_SECONDS s"
-corpus=$(mktemp -d)
-log=$(mktemp)
-trap 'rm -rf "$corpus" "$log"' EXIT
-if ! "$SANITIZE_DIR/fuzz/fuzz_orbitcontrols" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 \
-    "$corpus" "$ROOT/fuzz/corpus" >"$log" 2>&1; then
-    tail -n 60 "$log"
-    echo "The fuzzer found a failing input (saved as crash-* in $PWD)." >&2
-    exit 1
-fi
-grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::(number_of_executed_units|peak_rss_mb)' "$log"
-
-echo "== Format and static analysis"
-cd "$ROOT"
-mapfile -t sources < <(git ls-files '*.cpp' '*.h')
-clang-format --dry-run --Werror "${sources[@]}"
-mapfile -t units < <(git ls-files '*.cpp')
-run-clang-tidy -p "$SANITIZE_DIR" -quiet -j 2 "${units[@]/#/$ROOT/}" >"$log" 2>&1 || {
-    cat "$log"
-    exit 1
+# Configures and builds a preset, then runs its tests in a private display.
+build_and_test() {
+    build_preset "$1"
+    (cd "$ROOT" && in_private_display ctest --preset "$1")
 }
-echo "clang-format and clang-tidy: no findings in ${#sources[@]} files"
+
+stage_release() {
+    echo "== Test suite, Release build"
+    build_and_test release
+}
+
+stage_sanitize() {
+    echo "== Test suite, AddressSanitizer and UndefinedBehaviorSanitizer build"
+    build_and_test sanitize
+}
+
+stage_fuzz() {
+    echo "== The camera's fuzzer: seed inputs, then $FUZZ_SECONDS s of fuzzing"
+    build_and_test fuzz
+    local corpus log
+    corpus=$(mktemp -d)
+    log=$(mktemp)
+    if ! "$ROOT/build-sanitize/fuzz/fuzz_orbitcontrols" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 \
+        "$corpus" "$ROOT/fuzz/corpus" >"$log" 2>&1; then
+        tail -n 60 "$log"
+        rm -rf "$corpus" "$log"
+        echo "The fuzzer found a failing input (saved as crash-* in $PWD)." >&2
+        exit 1
+    fi
+    # Only a summary: the fuzzer's exit status has already judged the run.
+    grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::(number_of_executed_units|peak_rss_mb)' "$log" || true
+    rm -rf "$corpus" "$log"
+}
+
+# The project's own C++ sources: from git in a checkout, from the source
+# directories otherwise (a release tarball).
+list_sources() {
+    if git -C "$ROOT" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git -C "$ROOT" ls-files "$@"
+    else
+        local dirs=(app bench camera fuzz render tests tools) patterns=() pattern
+        for pattern in "$@"; do
+            patterns+=(-o -name "$pattern")
+        done
+        (cd "$ROOT" && find "${dirs[@]}" -type f \( "${patterns[@]:1}" \) | sort)
+    fi
+}
+
+stage_lint() {
+    echo "== Format and static analysis"
+    # clang-tidy reads the sanitizer build's compile commands and generated code.
+    [ -f "$ROOT/build-sanitize/compile_commands.json" ] || build_preset sanitize
+    local sources units log
+    mapfile -t sources < <(list_sources '*.cpp' '*.h')
+    mapfile -t units < <(list_sources '*.cpp')
+    if [ ${#sources[@]} -eq 0 ] || [ ${#units[@]} -eq 0 ]; then
+        echo "No sources found to check in $ROOT." >&2
+        exit 1
+    fi
+    (cd "$ROOT" && clang-format --dry-run --Werror "${sources[@]}")
+    log=$(mktemp)
+    if ! run-clang-tidy -p "$ROOT/build-sanitize" -quiet -j 2 "${units[@]/#/$ROOT/}" >"$log" 2>&1; then
+        cat "$log"
+        rm -f "$log"
+        exit 1
+    fi
+    rm -f "$log"
+    echo "clang-format and clang-tidy: no findings in ${#sources[@]} files"
+}
+
+stage_package() {
+    echo "== The Debian package, its AppStream metadata and manual page"
+    build_preset release
+    local deb metainfo report manual
+    (cd "$ROOT/build" && cpack -G DEB >/dev/null)
+    deb=$(ls "$ROOT"/build/orbitviewer_*.deb)
+    lintian --fail-on error,warning "$deb"
+    metainfo=$(ls "$ROOT"/build/packaging/*.metainfo.xml)
+    # Warnings fail as errors do.
+    report=$(appstreamcli validate --no-net --explain "$metainfo") && ! grep -qE '^[EW]: ' <<<"$report" || {
+        echo "$report" >&2
+        exit 1
+    }
+    # man's own warnings (groff's) are findings too.
+    manual=$(MANWIDTH=80 man --warnings -l "$ROOT/build/packaging/orbitviewer.1" 2>&1 >/dev/null)
+    if [ -n "$manual" ]; then
+        echo "$manual" >&2
+        exit 1
+    fi
+    echo "$(basename "$deb"): lintian, appstreamcli and man find nothing to fix"
+}
+
+main() {
+    local stages=("$@") stage
+    [ ${#stages[@]} -gt 0 ] || stages=("${STAGES[@]}")
+    for stage in "${stages[@]}"; do
+        case " ${STAGES[*]} " in
+        *" $stage "*) ;;
+        *)
+            echo "usage: scripts/test.sh [${STAGES[*]// /|}]..." >&2
+            exit 2
+            ;;
+        esac
+    done
+    install_dependencies "${stages[@]}"
+    leave_session
+    for stage in "${stages[@]}"; do
+        "stage_$stage"
+    done
+}
+
+main "$@"

@@ -1,6 +1,7 @@
 #include "camerascript.h"
 #include "windowprobe.h"
 
+#include <QOpenGLContext>
 #include <QSignalSpy>
 
 // Checks the window's last frame; both the square and the background must be
@@ -28,24 +29,29 @@ private slots:
 void TestOpenGLWindow::frame_data()
 {
     QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("gles"); // an OpenGL ES 2.0 context instead of the window's own
     QTest::addColumn<QString>("events");
     QTest::addColumn<int>("frames"); // repaints the events cause
 
     QString drag = QStringLiteral("pL 250 250;");
     for (int i = 1; i <= 40; ++i)
         drag += QStringLiteral("m %1 %2;").arg(250 + 2 * i).arg(250 - i);
+    const QSize square(500, 500);
     // clang-format off
-    QTest::newRow("default pose, idle") << QSize(500, 500) << "" << 0;
-    QTest::newRow("forty orbit moves") << QSize(500, 500) << drag + "rL 330 210" << 1;
-    QTest::newRow("from below") << QSize(500, 500) << "pL 250 400; m 255 200; m 260 0; rL 260 0" << 1;
-    QTest::newRow("panned") << QSize(500, 500) << "pR 250 250; m 200 300; m 150 320; rR 150 320" << 1;
-    QTest::newRow("ten wheel steps in") << QSize(500, 500) << QStringLiteral("w 0 60;").repeated(10) << 1;
-    QTest::newRow("zoomed out") << QSize(500, 500) << "w 0 -2400" << 1;
-    QTest::newRow("horizontal wheel step") << QSize(500, 500) << "w 120 0" << 1;
-    QTest::newRow("moves without a drag") << QSize(500, 500) << "m 10 10; m 20 20" << 0;
-    QTest::newRow("middle drag") << QSize(500, 500) << "pM 1 1; m 5 5; rM 5 5" << 0;
-    QTest::newRow("wide, orbited") << QSize(800, 400) << "pL 400 200; m 300 260; rL 300 260" << 1;
-    QTest::newRow("tall") << QSize(300, 600) << "" << 0;
+    QTest::newRow("default pose, idle") << square << false << "" << 0;
+    QTest::newRow("forty orbit moves") << square << false << drag + "rL 330 210" << 1;
+    QTest::newRow("from below") << square << false << "pL 250 400; m 255 200; m 260 0; rL 260 0" << 1;
+    QTest::newRow("panned") << square << false << "pR 250 250; m 200 300; m 150 320; rR 150 320" << 1;
+    QTest::newRow("ten wheel steps in") << square << false << QStringLiteral("w 0 60;").repeated(10) << 1;
+    QTest::newRow("zoomed out") << square << false << "w 0 -2400" << 1;
+    QTest::newRow("horizontal wheel step") << square << false << "w 120 0" << 1;
+    QTest::newRow("moves without a drag") << square << false << "m 10 10; m 20 20" << 0;
+    QTest::newRow("middle drag") << square << false << "pM 1 1; m 5 5; rM 5 5" << 0;
+    QTest::newRow("wide, orbited") << QSize(800, 400) << false << "pL 400 200; m 300 260; rL 300 260" << 1;
+    QTest::newRow("tall") << QSize(300, 600) << false << "" << 0;
+    QTest::newRow("OpenGL ES 2.0, default pose") << square << true << "" << 0;
+    QTest::newRow("OpenGL ES 2.0, orbited and panned") << square << true
+        << "pL 250 250; pR 250 250; m 300 200; rL 300 200; m 250 260; rR 250 260" << 1;
     // clang-format on
 }
 
@@ -54,12 +60,22 @@ void TestOpenGLWindow::frame_data()
 void TestOpenGLWindow::frame()
 {
     QFETCH(QSize, size);
+    QFETCH(bool, gles);
     QFETCH(QString, events);
     QFETCH(int, frames);
 
     ProbeWindow window;
     window.resize(size);
+    if (gles)
+        window.requestOpenGLES2();
     showAndWaitForFrame(window);
+    QCOMPARE(window.context()->isOpenGLES(), gles);
+    // The suite also runs with Mesa limited to an older OpenGL; make sure
+    // that is what the window got.
+    const QSurfaceFormat actual = window.context()->format();
+    if (!gles && qEnvironmentVariableIsSet("MESA_GL_VERSION_OVERRIDE"))
+        QCOMPARE(QStringLiteral("%1.%2").arg(actual.majorVersion()).arg(actual.minorVersion()),
+                 qEnvironmentVariable("MESA_GL_VERSION_OVERRIDE"));
     // The suite also runs with QT_SCALE_FACTOR=2: the same window in logical
     // pixels, drawn at twice the resolution.
     QCOMPARE(window.devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());

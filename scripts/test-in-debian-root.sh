@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Runs the test command in a fresh root of a Debian release, as a new user
+# on that release would: a minimal system made by mmdebstrap, a clone of
+# this checkout, and scripts/test.sh, which installs the rest.
+#
+#   scripts/test-in-debian-root.sh <suite> [stage...]
+#
+# e.g. "trixie release" runs the Release suite on Debian 13. Needs root. The
+# root lives in a temporary directory; its mounts and processes are removed
+# when this ends, whether the tests pass or not.
+set -euo pipefail
+source "$(dirname "$0")/setup.sh"
+
+SUITE=${1:?usage: scripts/test-in-debian-root.sh <suite> [stage...]}
+shift
+MIRROR=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
+TARGET=
+
+make_root() {
+    TARGET=$(mktemp -d "${TMPDIR:-/var/tmp}/orbitviewer-$SUITE.XXXXXX")
+    echo "== A fresh Debian $SUITE root in $TARGET"
+    mmdebstrap --quiet --variant=minbase --include=ca-certificates,git "$SUITE" "$TARGET" "$MIRROR"
+    cp /etc/resolv.conf "$TARGET/etc/resolv.conf"
+    git clone --quiet "$ROOT" "$TARGET/root/orbitviewer"
+}
+
+mount_system() {
+    mount -t proc proc "$TARGET/proc"
+    mount -t sysfs sysfs "$TARGET/sys"
+    mount --rbind /dev "$TARGET/dev"
+    mount --make-rslave "$TARGET/dev"
+    mount -t tmpfs tmpfs "$TARGET/tmp"
+}
+
+# Ends every process still running inside the root, then its mounts.
+remove_root() {
+    [ -n "$TARGET" ] && [ -d "$TARGET" ] || return 0
+    local pid
+    for pid in /proc/[0-9]*; do
+        [ "$(readlink "$pid/root" 2>/dev/null)" = "$TARGET" ] && kill -KILL "${pid#/proc/}" 2>/dev/null
+    done
+    sleep 1
+    findmnt -R -n -o TARGET --list "$TARGET" 2>/dev/null | sort -r | while read -r mountpoint; do
+        [ "$mountpoint" = "$TARGET" ] || umount -l "$mountpoint"
+    done
+    rm -rf --one-file-system "$TARGET"
+}
+
+run_tests() {
+    echo "== scripts/test.sh $* on Debian $SUITE"
+    chroot "$TARGET" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+        bash -c 'grep -h PRETTY_NAME /etc/os-release; cd /root/orbitviewer && bash scripts/test.sh "$@"' \
+        test.sh "$@"
+}
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Making and entering a Debian root needs root." >&2
+    exit 1
+fi
+ensure_packages mmdebstrap
+trap remove_root EXIT
+make_root
+mount_system
+run_tests "$@"

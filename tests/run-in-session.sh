@@ -1,0 +1,85 @@
+#!/bin/sh
+# Runs a test in a private desktop session of its own, started for it and
+# ended after it:
+#
+#   run-in-session.sh openbox <test> [args]   an X server (Xvfb) with the
+#                                             openbox window manager
+#   run-in-session.sh weston <test> [args]    a headless Wayland compositor
+#                                             (Weston), Qt on its Wayland plugin
+#
+# The test's exit status is the script's.
+set -u
+kind=$1
+shift
+# What is preloaded into the test (the sanitizer build's GL driver) is not
+# preloaded into the servers.
+test_preload=${LD_PRELOAD-}
+unset LD_PRELOAD
+session_dir=$(mktemp -d) || exit 1
+chmod 700 "$session_dir"
+server_pid=
+manager_pid=
+
+end_session() {
+    [ -n "$manager_pid" ] && kill "$manager_pid" 2>/dev/null
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$session_dir"
+}
+trap end_session EXIT
+trap 'exit 1' INT TERM
+
+# Waits up to 20 s for a condition, given as test(1) arguments, to hold.
+wait_until() {
+    what=$1
+    shift
+    tries=0
+    until test "$@"; do
+        tries=$((tries + 1))
+        if [ $tries -gt 200 ]; then
+            echo "run-in-session.sh: $what did not start" >&2
+            cat "$session_dir"/*.log >&2
+            exit 1
+        fi
+        sleep 0.1
+    done
+}
+
+start_openbox() {
+    # Xvfb picks a free display and writes its number to the file.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$session_dir/display" 2>"$session_dir/xvfb.log" &
+    server_pid=$!
+    wait_until Xvfb -s "$session_dir/display"
+    DISPLAY=:$(cat "$session_dir/display")
+    export DISPLAY
+    unset WAYLAND_DISPLAY
+    openbox --startup "touch $session_dir/openbox-ready" >"$session_dir/openbox.log" 2>&1 &
+    manager_pid=$!
+    wait_until openbox -e "$session_dir/openbox-ready"
+}
+
+start_weston() {
+    XDG_RUNTIME_DIR=$session_dir
+    export XDG_RUNTIME_DIR
+    # Weston's default renderer: its GL renderer stops sending frame
+    # callbacks after the first frame on the headless backend.
+    weston --backend=headless-backend.so --socket=wayland-test --idle-time=0 --no-config \
+        >"$session_dir/weston.log" 2>&1 &
+    server_pid=$!
+    wait_until weston -S "$session_dir/wayland-test"
+    WAYLAND_DISPLAY=wayland-test
+    QT_QPA_PLATFORM=wayland
+    export WAYLAND_DISPLAY QT_QPA_PLATFORM
+    unset DISPLAY
+}
+
+case $kind in
+openbox) start_openbox ;;
+weston) start_weston ;;
+*)
+    echo "usage: run-in-session.sh openbox|weston <test> [args]" >&2
+    exit 2
+    ;;
+esac
+[ -n "$test_preload" ] && export LD_PRELOAD="$test_preload"
+"$@"
