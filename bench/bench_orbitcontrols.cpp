@@ -62,11 +62,11 @@ BENCHMARK(zoom);
 
 // Google Benchmark 1.8 replaced Run::error_occurred with Run::skipped; the
 // overload that compiles picks the member this version has.
-template<typename R> auto runFailed(const R &run, int) -> decltype(bool(run.error_occurred))
+template<typename R> auto runFailed(const R &run, int /*preferred*/) -> decltype(bool(run.error_occurred))
 {
     return run.error_occurred;
 }
-template<typename R> bool runFailed(const R &run, long)
+template<typename R> bool runFailed(const R &run, long /*fallback*/)
 {
     return bool(run.skipped);
 }

@@ -3,6 +3,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <limits>
+
 static bool near(const QVector3D &a, const QVector3D &b, float tolerance = 1e-5f)
 {
     return (a - b).length() <= tolerance;
@@ -86,7 +88,7 @@ void TestOrbitControls::operations_data()
     QTest::newRow("no drag, no change") << start << "M 4 4; S 90 70; R 0 0; P 0 0; r; p; M 8 8" << start << 5.f << QVector3D() << 0;
     QTest::newRow("second press re-anchors a rotation") << start << "R 0 0; M 0 10; R 100 100; M 100 110" << QVector2D(33.6f, 0) << 5.f << QVector3D() << 2;
     QTest::newRow("second press re-anchors a pan") << start << "P 0 0; M 10 0; P 100 100; M 110 100" << start << 5.f << QVector3D(-0.2f, 0, 0) << 2;
-    QTest::newRow("NaN pitch lands on -85") << QVector2D(qQNaN(), 0) << "R 0 0; M 0 0" << QVector2D(-85, 0) << 5.f << QVector3D() << 1;
+    QTest::newRow("NaN pitch lands on -85") << QVector2D(std::numeric_limits<float>::quiet_NaN(), 0) << "R 0 0; M 0 0" << QVector2D(-85, 0) << 5.f << QVector3D() << 1;
     QTest::newRow("drag outlives the other") << start << "R 0 0; P 0 0; r; M 0 10; p; M 5 5" << start << 5.f << QVector3D(0, 0.0866025f, -0.05f) << 1;
     // clang-format on
 }
