@@ -12,6 +12,9 @@
 
 #include <cmath>
 #include <limits>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -101,6 +104,12 @@ void OpenGLWindow::initializeGL()
     program.addShaderFromSourceFile(QOpenGLShader::Fragment, QStringLiteral(":/assets/shaders/color.frag"));
     program.link();
     program.bind();
+    // No other shader is ever compiled: let the driver drop its compiler's
+    // state, and give the heap that frees back to the system.
+    glReleaseShaderCompiler();
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 
     vertPosBuffer.create();
     vertPosBuffer.bind();
