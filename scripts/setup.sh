@@ -53,9 +53,11 @@ leave_session() {
 }
 
 # Runs a command in a virtual X server of its own, where Mesa renders in
-# software; nothing appears on the user's screen.
+# software; nothing appears on the user's screen. The server must not reset
+# when its last client leaves: a test that closes its connection and opens
+# another would race the reset.
 in_private_display() {
-    xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
 }
 
 # Configures and builds one of CMakePresets.json's presets; extra arguments

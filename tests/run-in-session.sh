@@ -47,7 +47,7 @@ wait_until() {
 
 start_openbox() {
     # Xvfb picks a free display and writes its number to the file.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$session_dir/display" 2>"$session_dir/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset 3>"$session_dir/display" 2>"$session_dir/xvfb.log" &
     server_pid=$!
     wait_until Xvfb -s "$session_dir/display"
     DISPLAY=:$(cat "$session_dir/display")
