@@ -35,14 +35,17 @@ mount_system() {
 # Ends every process still running inside the root, then its mounts.
 remove_root() {
     [ -n "$TARGET" ] && [ -d "$TARGET" ] || return 0
-    local pid
+    local pid mountpoint
     for pid in /proc/[0-9]*; do
-        [ "$(readlink "$pid/root" 2>/dev/null)" = "$TARGET" ] && kill -KILL "${pid#/proc/}" 2>/dev/null
+        if [ "$(readlink "$pid/root" 2>/dev/null)" = "$TARGET" ]; then
+            kill -KILL "${pid#/proc/}" 2>/dev/null || true
+        fi
     done
     sleep 1
-    findmnt -R -n -o TARGET --list "$TARGET" 2>/dev/null | sort -r | while read -r mountpoint; do
-        [ "$mountpoint" = "$TARGET" ] || umount -l "$mountpoint"
-    done
+    awk -v root="$TARGET" 'index($2, root "/") == 1 { print $2 }' /proc/self/mounts | sort -r |
+        while read -r mountpoint; do
+            umount -l "$mountpoint"
+        done
     rm -rf --one-file-system "$TARGET"
 }
 
