@@ -2,9 +2,12 @@
 // title, size and surface format as the viewer, clears to the same colour,
 // draws nothing and repaints only when Qt asks it to.
 //
-// Built twice: on a plain QGuiApplication, and with BAREWINDOW_WIDGETS on the
-// widgets application object the viewer has to use, to tell that object's
-// share of the viewer's costs from the rest.
+// Built three times: on a plain QGuiApplication; with BAREWINDOW_WIDGETS on
+// the widgets application object the viewer has to use, to tell that
+// object's share of the viewer's costs from the rest; and with
+// BAREWINDOW_REPAINT as well, asking for a frame on every pointer move
+// through the same update() path as the viewer, to tell the cost of a frame
+// and the delay before it from the viewer's own drawing.
 #ifdef BAREWINDOW_WIDGETS
 #include <QApplication>
 using Application = QApplication;
@@ -12,6 +15,7 @@ using Application = QApplication;
 #include <QGuiApplication>
 using Application = QGuiApplication;
 #endif
+#include <QMouseEvent>
 #include <QOpenGLFunctions>
 #include <QOpenGLWindow>
 #include <QSurfaceFormat>
@@ -40,6 +44,13 @@ protected:
     }
 
     void paintGL() override { glClear(GL_COLOR_BUFFER_BIT); }
+
+#ifdef BAREWINDOW_REPAINT
+    void mouseMoveEvent(QMouseEvent * /*event*/) override
+    {
+        update();
+    }
+#endif
 };
 
 } // namespace

@@ -1,0 +1,177 @@
+#include "report.h"
+
+#include "statistics.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr const char *Names[SubjectCount]
+    = {"A orbitviewer", "B bare window", "C B+QApplication", "D C+repaint on move"};
+
+QString number(double value, int decimals)
+{
+    return value < 0 ? QStringLiteral("n/a") : QString::number(value, 'f', decimals);
+}
+
+QString letter(SubjectId subject)
+{
+    return {QLatin1Char("ABCD"[subject])};
+}
+
+// One target for the viewer, with the value it was judged on.
+struct Target
+{
+    Figure figure;
+    QString text;
+    bool met;
+};
+
+class Summary
+{
+public:
+    explicit Summary(const Results &results)
+    {
+        for (int subject = 0; subject < SubjectCount; ++subject) {
+            for (int k = 0; k < FigureCount; ++k) {
+                std::vector<double> column;
+                for (const Figures &f : results[subject])
+                    column.push_back(f[k]);
+                medians[subject][k] = median(column);
+                if (subject == Viewer)
+                    worst[k] = column.empty() ? -1 : *std::max_element(column.begin(), column.end());
+            }
+        }
+    }
+
+    double medianOf(SubjectId subject, Figure figure) const { return medians[subject][figure]; }
+
+    // The viewer's median over another program's; negative where either
+    // was not measured.
+    double ratio(Figure figure, SubjectId other) const
+    {
+        const double a = medians[Viewer][figure], b = medians[other][figure];
+        return a >= 0 && b > 0 ? a / b : -1;
+    }
+
+    Target ratioAtMost(Figure figure, SubjectId other, double limit) const
+    {
+        const double value = ratio(figure, other);
+        const bool met = value >= 0 && value <= limit;
+        return {figure,
+                QStringLiteral("A/%1 %2 <= %3%4")
+                    .arg(letter(other), number(value, 3), QString::number(limit, 'f', 2), verdict(met)),
+                met};
+    }
+
+    Target differenceAtMost(Figure figure, SubjectId other, double limit) const
+    {
+        const double a = medians[Viewer][figure], b = medians[other][figure];
+        const bool met = a >= 0 && b >= 0 && a - b <= limit;
+        return {figure,
+                QStringLiteral("A-%1 %2 <= %3%4")
+                    .arg(letter(other), QString::number(a - b, 'f', 2), QString::number(limit, 'f', 2), verdict(met)),
+                met};
+    }
+
+    Target worstAtMost(Figure figure, double limit) const
+    {
+        const bool met = worst[figure] >= 0 && worst[figure] <= limit;
+        return {figure, QStringLiteral("<= %1 in every run%2").arg(limit).arg(verdict(met)), met};
+    }
+
+private:
+    static QString verdict(bool met) { return met ? QStringLiteral(": met") : QStringLiteral(": MISSED"); }
+
+    Figures medians[SubjectCount]{};
+    Figures worst{};
+};
+
+QByteArray dashes(int n)
+{
+    return {n, '-'};
+}
+
+} // namespace
+
+void printRun(int run, SubjectId subject, const Figures &f)
+{
+    std::printf("run %d %-19s first frame %6.1f ms  RSS %6.1f MiB  PSS %6.1f MiB  idle frames %2.0f  burst frames "
+                "%3.0f  paced drag %3.0f frames, %4.0f ms CPU  CPU/frame %s ms (%dx%d), %s ms (%dx%d)  latency "
+                "median %s ms, p90 %s ms\n",
+                run, Names[subject], f[FirstFrameMs], f[ResidentMiB], f[ProportionalMiB], f[IdleFrames], f[BurstFrames],
+                f[DragFrames], f[DragCpuMs], qPrintable(number(f[CpuPerFrameMs], 2)), SmallSide, SmallSide,
+                qPrintable(number(f[LargeCpuPerFrameMs], 2)), LargeSide, LargeSide,
+                qPrintable(number(f[LatencyMedianMs], 2)), qPrintable(number(f[LatencyP90Ms], 2)));
+    std::fflush(stdout);
+}
+
+bool printSummary(const Results &results)
+{
+    const Summary summary(results);
+    const Target targets[] = {
+        summary.ratioAtMost(FirstFrameMs, Bare, 1.10),
+        summary.ratioAtMost(ResidentMiB, Bare, 1.10),
+        summary.ratioAtMost(ResidentMiB, BareApplication, 1.03),
+        summary.ratioAtMost(ProportionalMiB, BareApplication, 1.05),
+        summary.worstAtMost(IdleFrames, 0),
+        summary.worstAtMost(BurstFrames, BurstMoves),
+        summary.worstAtMost(DragFrames, PacedMoves),
+        summary.ratioAtMost(CpuPerFrameMs, BareRepainting, 1.25),
+        summary.ratioAtMost(LargeCpuPerFrameMs, BareRepainting, 1.25),
+        summary.differenceAtMost(LatencyMedianMs, BareRepainting, 1.0),
+    };
+
+    struct Row
+    {
+        QString label;
+        Figure figure;
+        int decimals;
+        bool ratios;
+    };
+    const QString small = QStringLiteral("%1x%1").arg(SmallSide), large = QStringLiteral("%1x%1").arg(LargeSide);
+    const Row rows[] = {
+        {QStringLiteral("Start to first frame (ms)"), FirstFrameMs, 1, true},
+        {QStringLiteral("Resident memory once idle (MiB)"), ResidentMiB, 1, true},
+        {QStringLiteral("Proportional set size once idle (MiB)"), ProportionalMiB, 1, true},
+        {QStringLiteral("Frames in 2 s without input"), IdleFrames, 0, false},
+        {QStringLiteral("Frames for a burst of %1 moves").arg(BurstMoves), BurstFrames, 0, false},
+        {QStringLiteral("Frames for %1 moves, %2 ms apart").arg(PacedMoves).arg(PacedMoveIntervalUs / 1000), DragFrames,
+         0, false},
+        {QStringLiteral("CPU time during those moves (ms)"), DragCpuMs, 0, false},
+        {QStringLiteral("CPU time per frame, %1 (ms)").arg(small), CpuPerFrameMs, 2, true},
+        {QStringLiteral("CPU time per frame, %1 (ms)").arg(large), LargeCpuPerFrameMs, 2, true},
+        {QStringLiteral("Move to frame, median (ms)"), LatencyMedianMs, 2, true},
+        {QStringLiteral("Move to frame, 90th percentile (ms)"), LatencyP90Ms, 2, true},
+    };
+
+    std::printf("\nMedians of %zu runs each, A B C D alternating:\n\n", results[Viewer].size());
+    std::printf("| %-38s | %13s | %13s | %16s | %19s | %5s | %5s | %5s | %s |\n", "Figure", Names[Viewer], Names[Bare],
+                Names[BareApplication], Names[BareRepainting], "A/B", "A/C", "A/D", "Targets for A");
+    std::printf("|%s|%s:|%s:|%s:|%s:|%s:|%s:|%s:|%s|\n", dashes(40).constData(), dashes(14).constData(),
+                dashes(14).constData(), dashes(17).constData(), dashes(20).constData(), dashes(6).constData(),
+                dashes(6).constData(), dashes(6).constData(), dashes(15).constData());
+    for (const Row &row : rows) {
+        const auto value
+            = [&](SubjectId subject) { return number(summary.medianOf(subject, row.figure), row.decimals); };
+        const auto ratio = [&](SubjectId other) {
+            const double r = summary.ratio(row.figure, other);
+            return row.ratios && r >= 0 ? QString::number(r, 'f', 3) : QString();
+        };
+        QStringList texts;
+        for (const Target &target : targets) {
+            if (target.figure == row.figure)
+                texts << target.text;
+        }
+        std::printf("| %-38s | %13s | %13s | %16s | %19s | %5s | %5s | %5s | %s |\n", qPrintable(row.label),
+                    qPrintable(value(Viewer)), qPrintable(value(Bare)), qPrintable(value(BareApplication)),
+                    qPrintable(value(BareRepainting)), qPrintable(ratio(Bare)), qPrintable(ratio(BareApplication)),
+                    qPrintable(ratio(BareRepainting)), qPrintable(texts.join(QStringLiteral("; "))));
+    }
+    return std::all_of(std::begin(targets), std::end(targets), [](const Target &t) { return t.met; });
+}
