@@ -15,5 +15,5 @@ leave_session
 echo "== The camera's operations"
 "$ROOT/build-bench/bench/bench_orbitcontrols" --benchmark_color=false --benchmark_min_time=0.5
 echo
-echo "== The viewer (A) against a bare Qt OpenGL window (B) and the same on a QApplication (C)"
+echo "== The viewer (A) against bare Qt OpenGL windows: B, B on a QApplication (C), C repainting on every move (D)"
 in_private_display "$ROOT/build-bench/bench/windowbench" "$@"
