@@ -104,12 +104,20 @@ void OpenGLWindow::initializeGL()
     program.addShaderFromSourceFile(QOpenGLShader::Fragment, QStringLiteral(":/assets/shaders/color.frag"));
     program.link();
     program.bind();
-    // No other shader is ever compiled: let the driver drop its compiler's
-    // state, and give the heap that frees back to the system.
-    glReleaseShaderCompiler();
+    // No other shader is ever compiled: once the first frame is on screen,
+    // let the driver drop its compiler's state and give the heap that frees
+    // back to the system. Done then rather than here, it does not delay
+    // that frame.
+    connect(
+        this, &QOpenGLWindow::frameSwapped, this,
+        [this] {
+            makeCurrent();
+            glReleaseShaderCompiler();
 #ifdef __GLIBC__
-    malloc_trim(0);
+            malloc_trim(0);
 #endif
+        },
+        Qt::SingleShotConnection);
 
     vertPosBuffer.create();
     vertPosBuffer.bind();
