@@ -7,6 +7,22 @@ ROOT=$PWD
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl1-mesa-dri
     libx11-dev)
 
+# Whether a package, or an installed package that provides it, is there.
+# Debian 13's qt6-base-dev provides libqt6opengl6-dev, which is no longer a
+# package of its own; without this it would be "installed" on every run.
+package_installed() {
+    dpkg-query -W -f='${db:Status-Abbrev}' "$1" 2>/dev/null | grep -q '^ii' && return 0
+    dpkg-query -W -f='${db:Status-Abbrev}|${Provides}\n' 2>/dev/null | awk -F'|' -v pkg="$1" '
+        $1 ~ /^ii/ {
+            n = split($2, provided, /, */)
+            for (i = 1; i <= n; i++) {
+                sub(/ .*/, "", provided[i])
+                if (provided[i] == pkg) found = 1
+            }
+        }
+        END { exit !found }'
+}
+
 # Installs the Debian packages among "$@" that are not installed yet. Where
 # there is no dpkg and apt it installs nothing and says what must be there;
 # CMake then reports anything that is still missing.
@@ -17,7 +33,7 @@ ensure_packages() {
     fi
     local missing=() pkg
     for pkg in "$@"; do
-        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+        package_installed "$pkg" || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
 
