@@ -46,12 +46,16 @@ protected:
     void paintGL() override { glClear(GL_COLOR_BUFFER_BIT); }
 
 #ifdef BAREWINDOW_REPAINT
-    void mouseMoveEvent(QMouseEvent * /*event*/) override
-    {
-        update();
-    }
+    void mouseMoveEvent(QMouseEvent *event) override;
 #endif
 };
+
+#ifdef BAREWINDOW_REPAINT
+void BareWindow::mouseMoveEvent(QMouseEvent * /*event*/)
+{
+    update();
+}
+#endif
 
 } // namespace
 
