@@ -50,7 +50,7 @@ remove_root() {
 }
 
 run_tests() {
-    echo "== scripts/test.sh $* on Debian $SUITE"
+    echo "== scripts/test.sh${*:+ $*} on Debian $SUITE"
     chroot "$TARGET" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin \
         bash -c 'grep -h PRETTY_NAME /etc/os-release; cd /root/orbitviewer && bash scripts/test.sh "$@"' \
         test.sh "$@"
