@@ -13,6 +13,9 @@ struct DragCost
 {
     double frames = 0; // frames swapped from the first move until idle again
     double cpuMs = 0;  // the subject's CPU time over the same span
+
+    // Negative (not measured) when the drag drew nothing.
+    double cpuPerFrameMs() const { return frames > 0 ? cpuMs / frames : -1; }
 };
 
 // Presses the left button at (x, y), sends `moves` moves (intervalUs apart,

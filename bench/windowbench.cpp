@@ -42,10 +42,9 @@ bool resizeWindow(Display *display, Subject &subject, Window window, int side)
     return XGetWindowAttributes(display, window, &attributes) && attributes.width == side && attributes.height == side;
 }
 
-bool fail(const char *what, const QString &program)
+void fail(const char *what, const QString &program)
 {
     std::fprintf(stderr, "windowbench: %s %s\n", qPrintable(program), what);
-    return false;
 }
 
 // The figures of pointer input: drags and single moves, all from one point
@@ -59,7 +58,7 @@ bool measureInput(Display *display, Subject &subject, SubjectId which, Window wi
     const DragCost paced = drag(display, subject, x, y, PacedMoves, PacedMoveIntervalUs);
     figures[DragFrames] = paced.frames;
     figures[DragCpuMs] = paced.cpuMs;
-    figures[CpuPerFrameMs] = paced.frames > 0 ? paced.cpuMs / paced.frames : -1;
+    figures[CpuPerFrameMs] = paced.cpuPerFrameMs();
     figures[LargeCpuPerFrameMs] = figures[LatencyMedianMs] = figures[LatencyP90Ms] = -1;
     if (!repaintsOnInput(which))
         return true;
@@ -72,8 +71,7 @@ bool measureInput(Display *display, Subject &subject, SubjectId which, Window wi
 
     if (!resizeWindow(display, subject, window, LargeSide))
         return false;
-    const DragCost large = drag(display, subject, x, y, PacedMoves, PacedMoveIntervalUs);
-    figures[LargeCpuPerFrameMs] = large.frames > 0 ? large.cpuMs / large.frames : -1;
+    figures[LargeCpuPerFrameMs] = drag(display, subject, x, y, PacedMoves, PacedMoveIntervalUs).cpuPerFrameMs();
     return true;
 }
 
