@@ -25,8 +25,15 @@ package_installed() {
 
 # Installs the Debian packages among "$@" that are not installed yet. Where
 # there is no dpkg and apt it installs nothing and says what must be there;
-# CMake then reports anything that is still missing.
+# CMake then reports anything that is still missing. With --no-recommends
+# first, only what the packages depend on comes with them: a desktop's
+# compositor otherwise brings the rest of that desktop.
 ensure_packages() {
+    local options=()
+    if [ "${1-}" = --no-recommends ]; then
+        options+=(--no-install-recommends)
+        shift
+    fi
     if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
         echo "No dpkg/apt here, so nothing is installed. Needed (Debian's names): $*" >&2
         return 0
@@ -50,7 +57,8 @@ ensure_packages() {
         "${sudo[@]}" apt-get update -qq || exit 1
         APT_UPDATED=1
     fi
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null || exit 1
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null ||
+        exit 1
 }
 
 # Forgets the desktop session this runs from: its display, and the Qt and

@@ -18,16 +18,18 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 STAGES=(release sanitize fuzz lint package)
 
 install_dependencies() {
-    local packages=("${BUILD_PACKAGES[@]}" xvfb xauth weston openbox)
+    local packages=("${BUILD_PACKAGES[@]}" libxtst-dev xvfb xauth weston openbox)
     case " $* " in
     *" sanitize "* | *" fuzz "* | *" lint "*)
-        packages+=(clang libclang-rt-dev clang-format clang-tidy libbenchmark-dev libxtst-dev)
+        packages+=(clang libclang-rt-dev clang-format clang-tidy libbenchmark-dev)
         ;;
     esac
     case " $* " in
     *" package "*) packages+=(dpkg-dev lintian appstream man-db) ;;
     esac
     ensure_packages "${packages[@]}"
+    # GNOME's and KDE's compositors, for the window suite's runs under them.
+    ensure_packages --no-recommends mutter kwin-wayland dbus
 }
 
 # Configures and builds a preset, then runs its tests in a private display.

@@ -6,15 +6,28 @@
 #                                             openbox window manager
 #   run-in-session.sh weston <test> [args]    a headless Wayland compositor
 #                                             (Weston), Qt on its Wayland plugin
+#   run-in-session.sh mutter <test> [args]    GNOME's compositor, headless
+#   run-in-session.sh kwin <test> [args]      KDE's compositor, on its virtual
+#                                             output
 #
+# GNOME's and KDE's compositors run on a session bus of their own, as on a
+# desktop.
 # The test's exit status is the script's.
 set -u
 kind=$1
 shift
 # What is preloaded into the test (the sanitizer build's GL driver) is not
 # preloaded into the servers.
-test_preload=${LD_PRELOAD-}
-unset LD_PRELOAD
+test_preload=${RUN_IN_SESSION_PRELOAD-${LD_PRELOAD-}}
+unset LD_PRELOAD RUN_IN_SESSION_PRELOAD
+case $kind in
+mutter | kwin)
+    if [ -z "${RUN_IN_SESSION_BUS-}" ]; then
+        RUN_IN_SESSION_BUS=1 RUN_IN_SESSION_PRELOAD=$test_preload exec dbus-run-session -- sh "$0" "$kind" "$@"
+    fi
+    unset RUN_IN_SESSION_BUS
+    ;;
+esac
 session_dir=$(mktemp -d) || exit 1
 chmod 700 "$session_dir"
 server_pid=
@@ -58,6 +71,16 @@ start_openbox() {
     wait_until openbox -e "$session_dir/openbox-ready"
 }
 
+# Qt on the Wayland plugin, on the compositor's socket in the session's
+# runtime directory.
+use_wayland() {
+    wait_until "$1" -S "$session_dir/wayland-test"
+    WAYLAND_DISPLAY=wayland-test
+    QT_QPA_PLATFORM=wayland
+    export WAYLAND_DISPLAY QT_QPA_PLATFORM
+    unset DISPLAY
+}
+
 start_weston() {
     XDG_RUNTIME_DIR=$session_dir
     export XDG_RUNTIME_DIR
@@ -66,18 +89,38 @@ start_weston() {
     weston --backend=headless-backend.so --socket=wayland-test --idle-time=0 --no-config \
         >"$session_dir/weston.log" 2>&1 &
     server_pid=$!
-    wait_until weston -S "$session_dir/wayland-test"
-    WAYLAND_DISPLAY=wayland-test
-    QT_QPA_PLATFORM=wayland
-    export WAYLAND_DISPLAY QT_QPA_PLATFORM
-    unset DISPLAY
+    use_wayland weston
+}
+
+start_mutter() {
+    XDG_RUNTIME_DIR=$session_dir
+    export XDG_RUNTIME_DIR
+    mutter --headless --wayland --no-x11 --wayland-display=wayland-test --virtual-monitor 1280x1024 \
+        >"$session_dir/mutter.log" 2>&1 &
+    server_pid=$!
+    use_wayland mutter
+}
+
+start_kwin() {
+    XDG_RUNTIME_DIR=$session_dir
+    export XDG_RUNTIME_DIR
+    # Debian 12 gives kwin_wayland a file capability (cap_sys_resource) that
+    # a container's bounding set may lack, and then it cannot start at all;
+    # a copy has none. The copy keeps its name, which KWin checks.
+    cp "$(command -v kwin_wayland)" "$session_dir/kwin_wayland" || exit 1
+    "$session_dir/kwin_wayland" --virtual --no-lockscreen --socket wayland-test --width 1280 --height 1024 \
+        >"$session_dir/kwin.log" 2>&1 &
+    server_pid=$!
+    use_wayland kwin
 }
 
 case $kind in
 openbox) start_openbox ;;
 weston) start_weston ;;
+mutter) start_mutter ;;
+kwin) start_kwin ;;
 *)
-    echo "usage: run-in-session.sh openbox|weston <test> [args]" >&2
+    echo "usage: run-in-session.sh openbox|weston|mutter|kwin <test> [args]" >&2
     exit 2
     ;;
 esac

@@ -4,14 +4,28 @@
 #include <QOpenGLContext>
 #include <QSignalSpy>
 
-// Checks the window's last frame; both the square and the background must be
-// well in view.
-static void verifyFrame(const ProbeWindow &window)
+// How much of the square a frame shows.
+enum class Square { InView, FillsFrame, Small, ClippedAway };
+Q_DECLARE_METATYPE(Square)
+
+// Checks the window's last frame; by default both the square and the
+// background must be well in view.
+static void verifyFrame(const ProbeWindow &window, Square square = Square::InView)
 {
     int inside = 0, outside = 0;
     const QString problem = frameProblem(window, &inside, &outside);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    QVERIFY2(inside > 2000 && outside > 2000, "both the square and the background must be in view");
+    if (square == Square::FillsFrame) {
+        QVERIFY2(inside > 2000 && outside == 0, "the square must fill the frame");
+        return;
+    }
+    QVERIFY2(outside > 2000, "the background must be in view");
+    switch (square) {
+    case Square::FillsFrame:
+    case Square::InView: QVERIFY2(inside > 2000, "the square must be in view"); break;
+    case Square::Small: QVERIFY2(inside > 0 && inside <= 2000, "the square must be small but in view"); break;
+    case Square::ClippedAway: QVERIFY2(inside == 0, "the square must be clipped away"); break;
+    }
 }
 
 class TestOpenGLWindow : public QObject
@@ -19,6 +33,7 @@ class TestOpenGLWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void properties();
     void frame_data();
     void frame();
     void input_data();
@@ -26,32 +41,54 @@ private slots:
     void collapsedWindow();
 };
 
+// What the window asks of the platform before it is shown.
+void TestOpenGLWindow::properties()
+{
+    const OpenGLWindow window;
+    QCOMPARE(window.title(), QStringLiteral("OpenGL ES 2.0, Qt6, C++"));
+    QCOMPARE(window.size(), QSize(500, 500));
+    QCOMPARE(window.updateBehavior(), QOpenGLWindow::NoPartialUpdate);
+    QCOMPARE(window.parent(), nullptr);
+    QSurfaceFormat expected;
+    expected.setDepthBufferSize(24);
+    expected.setSamples(4);
+    QCOMPARE(window.requestedFormat(), expected);
+}
+
 void TestOpenGLWindow::frame_data()
 {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<bool>("gles"); // an OpenGL ES 2.0 context instead of the window's own
     QTest::addColumn<QString>("events");
     QTest::addColumn<int>("frames"); // repaints the events cause
+    QTest::addColumn<Square>("square");
 
     QString drag = QStringLiteral("pL 250 250;");
     for (int i = 1; i <= 40; ++i)
         drag += QStringLiteral("m %1 %2;").arg(250 + 2 * i).arg(250 - i);
     const QSize square(500, 500);
     // clang-format off
-    QTest::newRow("default pose, idle") << square << false << "" << 0;
-    QTest::newRow("forty orbit moves") << square << false << drag + "rL 330 210" << 1;
-    QTest::newRow("from below") << square << false << "pL 250 400; m 255 200; m 260 0; rL 260 0" << 1;
-    QTest::newRow("panned") << square << false << "pR 250 250; m 200 300; m 150 320; rR 150 320" << 1;
-    QTest::newRow("ten wheel steps in") << square << false << QStringLiteral("w 0 60;").repeated(10) << 1;
-    QTest::newRow("zoomed out") << square << false << "w 0 -2400" << 1;
-    QTest::newRow("horizontal wheel step") << square << false << "w 120 0" << 1;
-    QTest::newRow("moves without a drag") << square << false << "m 10 10; m 20 20" << 0;
-    QTest::newRow("middle drag") << square << false << "pM 1 1; m 5 5; rM 5 5" << 0;
-    QTest::newRow("wide, orbited") << QSize(800, 400) << false << "pL 400 200; m 300 260; rL 300 260" << 1;
-    QTest::newRow("tall") << QSize(300, 600) << false << "" << 0;
-    QTest::newRow("OpenGL ES 2.0, default pose") << square << true << "" << 0;
+    QTest::newRow("default pose, idle") << square << false << "" << 0 << Square::InView;
+    QTest::newRow("forty orbit moves") << square << false << drag + "rL 330 210" << 1 << Square::InView;
+    QTest::newRow("from below") << square << false << "pL 250 400; m 255 200; m 260 0; rL 260 0" << 1 << Square::InView;
+    QTest::newRow("panned") << square << false << "pR 250 250; m 200 300; m 150 320; rR 150 320" << 1 << Square::InView;
+    QTest::newRow("ten wheel steps in") << square << false << QStringLiteral("w 0 60;").repeated(10) << 1 << Square::InView;
+    QTest::newRow("zoomed out") << square << false << "w 0 -2400" << 1 << Square::InView;
+    QTest::newRow("horizontal wheel step") << square << false << "w 120 0" << 1 << Square::InView;
+    QTest::newRow("moves without a drag") << square << false << "m 10 10; m 20 20" << 0 << Square::InView;
+    QTest::newRow("middle drag") << square << false << "pM 1 1; m 5 5; rM 5 5" << 0 << Square::InView;
+    QTest::newRow("wide, orbited") << QSize(800, 400) << false << "pL 400 200; m 300 260; rL 300 260" << 1 << Square::InView;
+    QTest::newRow("tall") << QSize(300, 600) << false << "" << 0 << Square::InView;
+    QTest::newRow("OpenGL ES 2.0, default pose") << square << true << "" << 0 << Square::InView;
     QTest::newRow("OpenGL ES 2.0, orbited and panned") << square << true
-        << "pL 250 250; pR 250 250; m 300 200; rL 300 200; m 250 260; rR 250 260" << 1;
+        << "pL 250 250; pR 250 250; m 300 200; rL 300 200; m 250 260; rR 250 260" << 1 << Square::InView;
+    // The near plane is 0.01 from the eye, the far plane 100.
+    QTest::newRow("0.1 from the target") << square << false << "w 0 2450" << 1 << Square::FillsFrame;
+    QTest::newRow("0.006 from the target, nearest part clipped") << square << false << "w 0 2497" << 1
+        << Square::InView;
+    QTest::newRow("95 from the target") << square << false << "w 0 -45000" << 1 << Square::Small;
+    QTest::newRow("105 from the target, beyond the far plane") << square << false << "w 0 -50000" << 1
+        << Square::ClippedAway;
     // clang-format on
 }
 
@@ -63,6 +100,7 @@ void TestOpenGLWindow::frame()
     QFETCH(bool, gles);
     QFETCH(QString, events);
     QFETCH(int, frames);
+    QFETCH(Square, square);
 
     ProbeWindow window;
     window.resize(size);
@@ -70,21 +108,21 @@ void TestOpenGLWindow::frame()
         window.requestOpenGLES2();
     showAndWaitForFrame(window);
     QCOMPARE(window.context()->isOpenGLES(), gles);
+    // Every driver the suite runs on grants the multisampling and the depth
+    // buffer the window asks for.
+    const QSurfaceFormat actual = window.context()->format();
+    QCOMPARE(actual.samples(), 4);
+    QVERIFY(actual.depthBufferSize() >= 24);
     // The suite also runs with Mesa limited to an older OpenGL; make sure
     // that is what the window got.
-    const QSurfaceFormat actual = window.context()->format();
     if (!gles && qEnvironmentVariableIsSet("MESA_GL_VERSION_OVERRIDE"))
         QCOMPARE(QStringLiteral("%1.%2").arg(actual.majorVersion()).arg(actual.minorVersion()),
                  qEnvironmentVariable("MESA_GL_VERSION_OVERRIDE"));
-    // The suite also runs with QT_SCALE_FACTOR=2: the same window in logical
-    // pixels, drawn at twice the resolution.
+    // The suite also runs with QT_SCALE_FACTOR at 1.25, 1.5, 1.75 and 2: the
+    // same window in logical pixels, drawn at a higher resolution.
     QCOMPARE(window.devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
-    const int painted = window.paints;
-    sendInput(window, events);
-    QTRY_VERIFY(window.paints >= painted + frames);
-    QTest::qWait(250);
-    QCOMPARE(window.paints - painted, frames);
-    verifyFrame(window);
+    verifyOwnFrames(window, events, frames);
+    verifyFrame(window, square);
 }
 
 void TestOpenGLWindow::input_data()
@@ -98,6 +136,12 @@ void TestOpenGLWindow::input_data()
     QTest::newRow("middle does nothing") << "pM 100 100; m 150 150; rM 150 150" << "M 150 150";
     QTest::newRow("both buttons") << "pL 100 100; pR 120 100; m 130 140; rL 130 140; m 100 100; rR 100 100"
                                   << "R 100 100; P 120 100; M 130 140; r; M 100 100; p";
+    QTest::newRow("right released first") << "pL 100 100; pR 120 100; m 130 140; rR 130 140; m 100 100; rL 100 100"
+                                          << "R 100 100; P 120 100; M 130 140; p; M 100 100; r";
+    QTest::newRow("middle released during both") << "pL 100 100; pR 100 100; rM 100 100; m 110 90"
+                                                 << "R 100 100; P 100 100; M 110 90";
+    QTest::newRow("releases without presses") << "rL 10 10; rR 10 10; m 20 20; pR 0 0; rL 0 0; m 5 5"
+                                              << "M 20 20; P 0 0; M 5 5";
     QTest::newRow("halves away from zero") << "pR 0.5 -0.5; pL 0 0; m 10.5 -2.5; m 10.49 2.5; m -7.5 0.5"
                                            << "P 1 -1; R 0 0; M 11 -3; M 10 3; M -8 1";
     QTest::newRow("vertical wheel only") << "w 0 120; w 0 -240; w 120 0; w 30 15" << "Z 120; Z -240; Z 0; Z 15";
@@ -124,27 +168,34 @@ void TestOpenGLWindow::input()
     QCOMPARE(windowUpdates.count(), expectedUpdates.count());
 }
 
+// A desktop may give the window another size than the one it asks for, so
+// the sensitivities follow the size it actually has.
 void TestOpenGLWindow::collapsedWindow()
 {
     ProbeWindow window;
     showAndWaitForFrame(window);
-    window.resizeGL(0, 500);
-    window.resizeGL(500, 0);
+    const QSize first = window.size();
+    window.resizeGL(0, first.height());
+    window.resizeGL(first.width(), 0);
     const int painted = window.paints;
 
     // Drags and frames go on with the last real size's sensitivities and projection...
     sendInput(window, QStringLiteral("pL 0 0; m 10 10; rL 10 10"));
-    QCOMPARE(window.controls()->pitchDegrees(), 30 + 10 * 0.18f);
+    const float pitch = 30 + 10 * (90.0f / float(first.width()));
+    const float yaw = 10 * (180.0f / float(first.height()));
+    QCOMPARE(window.controls()->pitchDegrees(), pitch);
+    QCOMPARE(window.controls()->yawDegrees(), yaw);
     QTRY_VERIFY(window.paints > painted);
     verifyFrame(window);
 
     // ...until the next real size restores both.
     window.resize(600, 300);
-    QTRY_COMPARE(window.frame.size(), QSize(600, 300) * window.devicePixelRatio());
+    QTRY_VERIFY(window.size() != first && window.frame.size() == window.size() * window.devicePixelRatio());
+    const QSize second = window.size();
     verifyFrame(window);
     sendInput(window, QStringLiteral("pL 0 0; m 10 10; rL 10 10"));
-    QCOMPARE(window.controls()->pitchDegrees(), 30 + 10 * 0.18f + 10 * 0.15f);
-    QCOMPARE(window.controls()->yawDegrees(), 10 * 0.36f + 10 * 0.6f);
+    QCOMPARE(window.controls()->pitchDegrees(), pitch + 10 * (90.0f / float(second.width())));
+    QCOMPARE(window.controls()->yawDegrees(), yaw + 10 * (180.0f / float(second.height())));
 }
 
 QTEST_MAIN(TestOpenGLWindow)

@@ -1,20 +1,81 @@
 #include <QColor>
+#include <QImage>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "orbitcontrols.h"
+#include "squareoutline.h"
 #include "xwindows.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
-static QColor pixel(Display *display, Window window, int x, int y)
+#include <cmath>
+
+// What the window shows on screen, as the X server has it: after the swap,
+// so with the multisampled frame resolved.
+static QImage screenImage(Display *display, Window window)
 {
-    XImage *image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
-    const QColor colour = QColor::fromRgb(QRgb(XGetPixel(image, 0, 0))); // 24-bit TrueColor: 0xRRGGBB
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    XImage *image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!image)
+        return {};
+    QImage copy(attributes.width, attributes.height, QImage::Format_RGB32);
+    for (int y = 0; y < attributes.height; ++y) {
+        for (int x = 0; x < attributes.width; ++x)
+            copy.setPixel(x, y, QRgb(XGetPixel(image, x, y))); // 24-bit TrueColor: 0xRRGGBB
+    }
     XDestroyImage(image);
-    return colour;
+    return copy;
+}
+
+// The window's on-screen frame once it has stopped changing.
+static QImage settledScreenImage(Display *display, Window window)
+{
+    QImage last = screenImage(display, window), current;
+    QTest::qWait(300);
+    for (int tries = 0; tries < 60 && (current = screenImage(display, window)) != last; ++tries) {
+        last = current;
+        QTest::qWait(300);
+    }
+    return current;
+}
+
+// The scale the viewer runs at: the suite runs at several.
+static double scaleFactor()
+{
+    return qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble();
+}
+
+// Where a device pixel of the screen arrives in the window: in logical
+// pixels, rounded half away from zero.
+static int logical(int device)
+{
+    return int(std::lround(device / scaleFactor()));
+}
+
+// Checks the window's on-screen frame against where the camera puts the
+// square; also counts the pixels near the outline whose colour is neither
+// the square's nor the background's.
+static QString screenProblem(const QImage &image, const OrbitControls &camera, int *blended = nullptr)
+{
+    if (image.isNull())
+        return QStringLiteral("the window could not be read");
+    const QString problem = frameProblem(image, camera, double(image.width()) / image.height());
+    if (!problem.isEmpty() || !blended)
+        return problem;
+    *blended = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb colour = image.pixel(x, y) | 0xff000000;
+            *blended += colour != squareColour().rgb() && colour != backgroundColour().rgb();
+        }
+    }
+    return {};
 }
 
 // The Wayland run: no X server to find the window or close it through.
@@ -33,6 +94,7 @@ private slots:
     void startAndClose_data();
     void startAndClose();
     void startOnWayland();
+    void drag();
     void noOpenGL_data();
     void noOpenGL();
 
@@ -82,10 +144,13 @@ void TestOrbitViewer::startAndClose()
     QTRY_VERIFY_WITH_TIMEOUT((window = findTopLevelWindow(display, "OpenGL ES 2.0, Qt6, C++")) != 0, 20000);
     XWindowAttributes attributes;
     XGetWindowAttributes(display, window, &attributes);
-    QCOMPARE(QSize(attributes.width, attributes.height), QSize(500, 500));
-    // The first frame: the square in the middle, the background in a corner.
-    QTRY_VERIFY_WITH_TIMEOUT(pixel(display, window, 250, 250) == QColor(15, 157, 88), 20000);
-    QCOMPARE(pixel(display, window, 2, 2), QColor(153, 220, 236));
+    QCOMPARE(QSize(attributes.width, attributes.height), QSize(500, 500) * scaleFactor());
+    // The first frame, from the default camera, as a user sees it: the
+    // square's outline smoothed by multisampling.
+    OrbitControls camera(5.0f, QVector2D(30.0f, 0.0f));
+    int blended = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(screenProblem(screenImage(display, window), camera, &blended).isEmpty(), 20000);
+    QVERIFY2(blended > 200, qPrintable(QStringLiteral("only %1 pixels on the outline are blended").arg(blended)));
 
     requestClose(display, window);
 
@@ -93,6 +158,74 @@ void TestOrbitViewer::startAndClose()
     QCOMPARE(viewer.readAllStandardOutput() + viewer.readAllStandardError(), QByteArray());
     QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(viewer.exitCode(), 0);
+}
+
+// A real pointer through the X server: device pixels that arrive as
+// fractional logical positions at the scales that are not whole numbers.
+// The frame must show the camera where the same drags, rounded, take it.
+void TestOrbitViewer::drag()
+{
+    if (onWayland())
+        QSKIP("sending pointer input from outside needs X11");
+    Display *display = XOpenDisplay(nullptr);
+    QVERIFY2(display, "needs an X server");
+    const auto closeDisplay = qScopeGuard([display] { XCloseDisplay(display); });
+    int event = 0, error = 0, major = 0, minor = 0;
+    QVERIFY2(XTestQueryExtension(display, &event, &error, &major, &minor), "needs the XTest extension");
+
+    viewer.start();
+    Window window = 0;
+    QTRY_VERIFY_WITH_TIMEOUT((window = findTopLevelWindow(display, "OpenGL ES 2.0, Qt6, C++")) != 0, 20000);
+    OrbitControls camera(5.0f, QVector2D(30.0f, 0.0f));
+    QTRY_VERIFY_WITH_TIMEOUT(screenProblem(screenImage(display, window), camera).isEmpty(), 20000);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    camera.resize(logical(attributes.width), logical(attributes.height));
+    int left = 0, top = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &left, &top, &child);
+    const auto send = [&](auto fake) {
+        fake();
+        XSync(display, False);
+        QTest::qWait(30);
+    };
+    const auto moveTo
+        = [&](int x, int y) { send([&] { XTestFakeMotionEvent(display, -1, left + x, top + y, CurrentTime); }); };
+    const auto button = [&](unsigned int which, bool down) {
+        send([&] { XTestFakeButtonEvent(display, which, down, CurrentTime); });
+    };
+
+    // Closer first, so that a pixel of drag moves the square's corners by
+    // several: ten wheel notches away from the user.
+    moveTo(376, 376);
+    for (int notch = 0; notch < 10; ++notch) {
+        button(4, true);
+        button(4, false);
+        camera.zoom(120);
+    }
+    // Orbit, then pan, each starting where a fraction rounds up and ending
+    // where one rounds down (at 1.5: 250.67 to 301.33 and 201.33), so that
+    // rounding any other way ends elsewhere.
+    const auto dragWith = [&](unsigned int which, QPoint from, QPoint to) {
+        moveTo(from.x(), from.y());
+        button(which, true);
+        if (which == 1)
+            camera.startRotation(logical(from.x()), logical(from.y()));
+        else
+            camera.startPanning(logical(from.x()), logical(from.y()));
+        for (const QPoint p : {(from + to) / 2, to}) {
+            moveTo(p.x(), p.y());
+            camera.mouseMove(logical(p.x()), logical(p.y()));
+        }
+        button(which, false);
+        camera.stopRotation();
+        camera.stopPanning();
+    };
+    dragWith(1, QPoint(376, 376), QPoint(452, 302));
+    dragWith(3, QPoint(376, 376), QPoint(302, 422));
+
+    const QString problem = screenProblem(settledScreenImage(display, window), camera);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 // A Wayland compositor offers no way to close another client's window, so
