@@ -7,7 +7,10 @@
 #             (default 60) of fuzzing from them;
 #   lint      clang-format and clang-tidy on the project's own code;
 #   package   the Debian package (lintian), its AppStream metadata
-#             (appstreamcli) and its manual page (man).
+#             (appstreamcli) and its manual page (man);
+#   mutate    the suite judged: each fault of tests/mutants.txt planted in
+#             a copy of the project, which the tests must catch
+#             (scripts/mutate.sh, build-mutate/).
 # With no arguments it runs them all, in this order; name stages to run only
 # those. Each build is a preset of CMakePresets.json. The suites run in a
 # private virtual X server (and the Wayland runs in a private compositor),
@@ -15,7 +18,7 @@
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
-STAGES=(release sanitize fuzz lint package)
+STAGES=(release sanitize fuzz lint package mutate)
 
 install_dependencies() {
     local packages=("${BUILD_PACKAGES[@]}" libxtst-dev xvfb xauth weston openbox)
@@ -122,6 +125,10 @@ stage_package() {
         exit 1
     fi
     echo "$(basename "$deb"): lintian, appstreamcli and man find nothing to fix"
+}
+
+stage_mutate() {
+    in_private_display bash "$ROOT/scripts/mutate.sh"
 }
 
 main() {

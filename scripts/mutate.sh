@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# Plants each fault of tests/mutants.txt in a copy of the project, one at a
+# time, rebuilds, and runs the tests that must catch it. Ends with status 1
+# when a fault survives, when one no longer applies, or when one does not
+# build. Run by `scripts/test.sh mutate`, in a private display; the
+# project's own files are never changed.
+set -euo pipefail
+source "$(dirname "$0")/setup.sh"
+
+LIST=$ROOT/tests/mutants.txt
+COPY=$ROOT/build-mutate
+# The Release preset, built inside the copy.
+BUILD=$COPY/build
+# A test that hangs is a test that has failed.
+TEST_TIMEOUT=${MUTATE_TEST_TIMEOUT:-180}
+
+caught=0 survived=0 broken=0 equivalent=0
+
+# A fresh copy of the sources. Every file gets the current time, so that the
+# build never takes a restored file for older than what a fault compiled.
+copy_sources() {
+    rm -rf "$COPY"
+    mkdir -p "$COPY"
+    (cd "$ROOT" && tar --exclude='./build*' --exclude=./.git -cf - .) | tar -xmf - -C "$COPY"
+}
+
+build_copy() {
+    (cd "$COPY" && cmake --preset release >/dev/null && cmake --build --preset release >"$COPY/build.log" 2>&1)
+}
+
+# Replaces the one occurrence of $2 in file $1 (of the copy) by $3; "\n" in
+# either stands for a line break. Fails, saying why, unless $2 occurs
+# exactly once.
+replace_once() {
+    local path=$COPY/$1 from=${2//\\n/$'\n'} to=${3//\\n/$'\n'} content rest
+    [ -n "$from" ] || {
+        echo "no text to replace"
+        return 1
+    }
+    content=$(
+        cat "$path"
+        printf x
+    ) || return 1
+    content=${content%x}
+    rest=${content#*"$from"}
+    if [ "$rest" = "$content" ]; then
+        echo "the text is not in $1"
+        return 1
+    fi
+    if [ "${rest#*"$from"}" != "$rest" ]; then
+        echo "the text occurs more than once in $1"
+        return 1
+    fi
+    printf '%s' "${content%%"$from"*}$to$rest" >"$path"
+}
+
+# Runs the commands in order in the build's tests directory; prints the
+# first that fails and succeeds, or fails when all pass.
+first_failing() {
+    local command
+    for command in "$@"; do
+        if ! (cd "$BUILD/tests" && timeout "$TEST_TIMEOUT" bash -c "$command") >"$COPY/test.log" 2>&1; then
+            echo "$command"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Plants one fault, judges it and takes it out again.
+plant() {
+    local name=$1 file=$2 from=$3 to=$4
+    shift 4
+    local backup=$COPY/original problem by targets
+    # Only the test programs the commands run (and what they depend on).
+    mapfile -t targets < <(printf '%s\n' "$@" | grep -o '\./tst_[a-z0-9_]*' | sed 's|^\./||' | sort -u)
+    cp "$COPY/$file" "$backup"
+    if ! problem=$(replace_once "$file" "$from" "$to"); then
+        echo "  out of date: $name: $problem"
+        broken=$((broken + 1))
+    elif ! cmake --build "$BUILD" --target "${targets[@]}" >"$COPY/build.log" 2>&1; then
+        echo "  does not build: $name"
+        tail -n 20 "$COPY/build.log"
+        broken=$((broken + 1))
+    elif by=$(first_failing "$@"); then
+        echo "  caught: $name, by $by"
+        caught=$((caught + 1))
+    else
+        echo "  SURVIVED: $name (ran: $*)"
+        survived=$((survived + 1))
+    fi
+    cp "$backup" "$COPY/$file"
+}
+
+# An equivalent change is not planted, but must still apply, so that the
+# list stays true to the code.
+note_equivalent() {
+    local name=$1 file=$2 from=$3 why=$4 problem
+    cp "$COPY/$file" "$COPY/original"
+    if problem=$(replace_once "$file" "$from" ""); then
+        echo "  equivalent, not planted: $name ($why)"
+        equivalent=$((equivalent + 1))
+    else
+        echo "  out of date: $name: $problem"
+        broken=$((broken + 1))
+    fi
+    cp "$COPY/original" "$COPY/$file"
+}
+
+# Reads the list block by block and plants or notes each.
+run_list() {
+    local line key value name='' kind='' file='' from='' to='' why='' runs=()
+    finish_block() {
+        case $kind in
+        fault) plant "$name" "$file" "$from" "$to" "${runs[@]}" ;;
+        equivalent) note_equivalent "$name" "$file" "$from" "$why" ;;
+        esac
+        kind='' name='' file='' from='' to='' why='' runs=()
+    }
+    while IFS= read -r line || [ -n "$line" ]; do
+        case $line in
+        '#'*) continue ;;
+        '')
+            finish_block
+            continue
+            ;;
+        esac
+        key=${line%%:*}
+        value=${line#*:}
+        value=${value# }
+        case $key in
+        fault | equivalent)
+            kind=$key
+            name=$value
+            ;;
+        file) file=$value ;;
+        from) from=$value ;;
+        to) to=$value ;;
+        why) why=$value ;;
+        run) runs+=("$value") ;;
+        *)
+            echo "$LIST: unknown line: $line" >&2
+            exit 1
+            ;;
+        esac
+    done <"$LIST"
+    finish_block
+}
+
+main() {
+    echo "== Planting the faults of tests/mutants.txt, one at a time"
+    copy_sources
+    if ! build_copy; then
+        tail -n 40 "$COPY/build.log"
+        echo "The unchanged copy does not build." >&2
+        exit 1
+    fi
+    # Every test run against a fault must pass without one.
+    local commands failing
+    mapfile -t commands < <(sed -n 's/^run: //p' "$LIST" | sort -u)
+    if failing=$(first_failing "${commands[@]}"); then
+        cat "$COPY/test.log"
+        echo "\"$failing\" fails with no fault planted." >&2
+        exit 1
+    fi
+    run_list
+    echo "$caught of $((caught + survived)) planted faults caught; $equivalent equivalent changes not planted"
+    [ "$survived" -eq 0 ] && [ "$broken" -eq 0 ]
+}
+
+main "$@"
