@@ -65,7 +65,7 @@ static QString screenProblem(const QImage &image, const OrbitControls &camera, i
 {
     if (image.isNull())
         return QStringLiteral("the window could not be read");
-    const QString problem = frameProblem(image, camera, double(image.width()) / image.height());
+    QString problem = frameProblem(image, camera, double(image.width()) / image.height());
     if (!problem.isEmpty() || !blended)
         return problem;
     *blended = 0;
