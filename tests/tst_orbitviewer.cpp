@@ -9,6 +9,7 @@
 #include "squareoutline.h"
 #include "xwindows.h"
 
+#include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -43,6 +44,28 @@ static QImage settledScreenImage(Display *display, Window window)
         QTest::qWait(300);
     }
     return current;
+}
+
+// Whether the X server's GLX offers windows a 4x multisampled configuration
+// at all. Debian 12's Xvfb does; Debian 13's offers none, and there no
+// program's edges can be blended.
+static bool serverOffersMultisampling(Display *display)
+{
+    const int attributes[] = {GLX_DRAWABLE_TYPE,
+                              GLX_WINDOW_BIT,
+                              GLX_RENDER_TYPE,
+                              GLX_RGBA_BIT,
+                              GLX_DOUBLEBUFFER,
+                              True,
+                              GLX_SAMPLE_BUFFERS,
+                              1,
+                              GLX_SAMPLES,
+                              4,
+                              None};
+    int count = 0;
+    GLXFBConfig *configs = glXChooseFBConfig(display, DefaultScreen(display), attributes, &count);
+    XFree(configs);
+    return count > 0;
 }
 
 // The scale the viewer runs at: the suite runs at several.
@@ -150,7 +173,10 @@ void TestOrbitViewer::startAndClose()
     OrbitControls camera(5.0f, QVector2D(30.0f, 0.0f));
     int blended = 0;
     QTRY_VERIFY_WITH_TIMEOUT(screenProblem(screenImage(display, window), camera, &blended).isEmpty(), 20000);
-    QVERIFY2(blended > 200, qPrintable(QStringLiteral("only %1 pixels on the outline are blended").arg(blended)));
+    if (serverOffersMultisampling(display))
+        QVERIFY2(blended > 200, qPrintable(QStringLiteral("only %1 pixels on the outline are blended").arg(blended)));
+    else
+        qInfo("this X server offers no multisampled GLX configuration, so the outline cannot be blended");
 
     requestClose(display, window);
 
