@@ -51,17 +51,16 @@ static QImage settledScreenImage(Display *display, Window window)
 // program's edges can be blended.
 static bool serverOffersMultisampling(Display *display)
 {
-    const int attributes[] = {GLX_DRAWABLE_TYPE,
-                              GLX_WINDOW_BIT,
-                              GLX_RENDER_TYPE,
-                              GLX_RGBA_BIT,
-                              GLX_DOUBLEBUFFER,
-                              True,
-                              GLX_SAMPLE_BUFFERS,
-                              1,
-                              GLX_SAMPLES,
-                              4,
-                              None};
+    // clang-format off
+    const int attributes[] = {
+        GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+        GLX_RENDER_TYPE, GLX_RGBA_BIT,
+        GLX_DOUBLEBUFFER, True,
+        GLX_SAMPLE_BUFFERS, 1,
+        GLX_SAMPLES, 4,
+        None,
+    };
+    // clang-format on
     int count = 0;
     GLXFBConfig *configs = glXChooseFBConfig(display, DefaultScreen(display), attributes, &count);
     XFree(configs);
