@@ -7,19 +7,23 @@
 // What windowbench measures, and of which programs: each figure's
 // definition is here, in one place.
 
-// The programs, started in turn A B C D A B C D ...
+// The programs, started in turn A B C D E A B C D E ...
 enum SubjectId {
     Viewer,          // A: the viewer as shipped
     Bare,            // B: a bare QOpenGLWindow that only clears, on a QGuiApplication
     BareApplication, // C: B on a QApplication, the application object the viewer is built on
     BareRepainting,  // D: C that also repaints (clears) on every pointer move, as the viewer does on a drag
+    Drawing,         // E: D that also draws the viewer's picture the plainest way: the yardstick
     SubjectCount
 };
 
 constexpr bool repaintsOnInput(SubjectId subject)
 {
-    return subject == Viewer || subject == BareRepainting;
+    return subject == Viewer || subject == BareRepainting || subject == Drawing;
 }
+
+// Starts of each program, in turn, that end after the first frame.
+constexpr int StartRuns = 25;
 
 constexpr int BurstMoves = 100;
 constexpr int PacedMoves = 300;
@@ -31,7 +35,6 @@ constexpr int LargeSide = 1000;
 // A negative figure was not measured (the program does not repaint on
 // input) and is reported as "n/a".
 enum Figure {
-    FirstFrameMs,       // from starting the process to the return of its first buffer swap
     ResidentMiB,        // resident set size, once idle after start
     ProportionalMiB,    // proportional set size, at the same moment
     IdleFrames,         // frames swapped in the next 2 s, without input
@@ -47,6 +50,14 @@ enum Figure {
 };
 
 using Figures = std::array<double, FigureCount>;
-using Results = std::array<std::vector<Figures>, SubjectCount>; // each subject's runs
+
+struct Results
+{
+    // From starting the process to the return of its first buffer swap, in
+    // milliseconds: each subject's StartRuns starts.
+    std::array<std::vector<double>, SubjectCount> startMs;
+    // Each subject's full runs.
+    std::array<std::vector<Figures>, SubjectCount> runs;
+};
 
 #endif // FIGURES_H

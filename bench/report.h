@@ -3,9 +3,12 @@
 
 #include "figures.h"
 
-// The benchmark's output: a line for each run of a program, then a table of
-// the medians with the ratios of the viewer to each yardstick and the
-// viewer's targets.
+// The benchmark's output: the start times, a line for each run of a
+// program, then a table of the medians with the ratio of the viewer to the
+// drawing yardstick and the viewer's targets.
+
+// Each subject's start times: median and quartiles.
+void printStarts(const Results &results);
 
 void printRun(int run, SubjectId subject, const Figures &figures);
 

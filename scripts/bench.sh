@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the benchmarks (Release, in build-bench/)
 # and runs them: the camera's micro-benchmarks, then the viewer measured
-# against a bare Qt OpenGL window. The window benchmark always runs in a
+# against the same picture drawn the plainest way, and bare Qt OpenGL
+# windows. The window benchmark always runs in a
 # private virtual X server, never on the user's display, so its figures do
 # not depend on the desktop. Extra arguments go to the window benchmark (the
 # number of runs).
@@ -15,5 +16,6 @@ leave_session
 echo "== The camera's operations"
 "$ROOT/build-bench/bench/bench_orbitcontrols" --benchmark_color=false --benchmark_min_time=0.5
 echo
-echo "== The viewer (A) against bare Qt OpenGL windows: B, B on a QApplication (C), C repainting on every move (D)"
+echo "== The viewer (A) against bare Qt OpenGL windows: B, B on a QApplication (C), C repainting on every move (D)," \
+    "D drawing the same picture the plainest way (E)"
 in_private_display "$ROOT/build-bench/bench/windowbench" "$@"

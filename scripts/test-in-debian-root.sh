@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Runs the test command in a fresh root of a Debian release, as a new user
-# on that release would: a minimal system made by mmdebstrap, a clone of
-# this checkout, and scripts/test.sh, which installs the rest.
+# Runs the test command, or the benchmark, in a fresh root of a Debian
+# release, as a new user on that release would: a minimal system made by
+# mmdebstrap, a clone of this checkout, and scripts/test.sh (or
+# scripts/bench.sh), which installs the rest.
 #
 #   scripts/test-in-debian-root.sh <suite> [stage...]
+#   scripts/test-in-debian-root.sh <suite> bench [runs]
 #
 # e.g. "trixie release" runs the Release suite on Debian 13. Needs root. The
 # root lives in a temporary directory; its mounts and processes are removed
@@ -50,10 +52,15 @@ remove_root() {
 }
 
 run_tests() {
-    echo "== scripts/test.sh${*:+ $*} on Debian $SUITE"
+    local script=test.sh
+    if [ "${1-}" = bench ]; then
+        script=bench.sh
+        shift
+    fi
+    echo "== scripts/$script${*:+ $*} on Debian $SUITE"
     chroot "$TARGET" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-        bash -c 'grep -h PRETTY_NAME /etc/os-release; cd /root/orbitviewer && bash scripts/test.sh "$@"' \
-        test.sh "$@"
+        bash -c 'grep -h PRETTY_NAME /etc/os-release; script=$1; shift; cd /root/orbitviewer && bash "scripts/$script" "$@"' \
+        run "$script" "$@"
 }
 
 if [ "$(id -u)" -ne 0 ]; then
