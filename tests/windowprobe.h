@@ -9,9 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QMouseEvent>
 #include <QTest>
-#include <QWheelEvent>
 
 // Counts paints and keeps the frame each one leaves in the back buffer. A
 // paint the window asked for itself, through update(), arrives as an update
