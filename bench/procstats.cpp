@@ -1,9 +1,11 @@
 #include "procstats.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <unistd.h>
 
@@ -45,6 +47,20 @@ double proportionalMiB(qint64 pid)
 
 double cpuMs(qint64 pid)
 {
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    const QStringList threads = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    double ns = 0;
+    bool precise = !threads.isEmpty();
+    for (const QString &thread : threads) {
+        QFile schedstat(tasks.filePath(thread + QStringLiteral("/schedstat")));
+        bool ok = false;
+        if (schedstat.open(QIODevice::ReadOnly))
+            ns += schedstat.readAll().split(' ').value(0).toDouble(&ok);
+        precise = precise && ok;
+    }
+    if (precise)
+        return ns / 1e6;
+
     // The command name in field 2 is parenthesised and may hold spaces; the
     // fields after it are counted from its closing parenthesis.
     QFile proc(QStringLiteral("/proc/%1/stat").arg(pid));
