@@ -11,8 +11,7 @@
 #                                             output
 #
 # GNOME's and KDE's compositors run on a session bus of their own, as on a
-# desktop.
-# The test's exit status is the script's.
+# desktop. The test's exit status is the script's.
 set -u
 kind=$1
 shift
