@@ -85,8 +85,10 @@ list_sources() {
 
 stage_lint() {
     echo "== Format and static analysis"
-    # clang-tidy reads the sanitizer build's compile commands and generated code.
-    [ -f "$ROOT/build-sanitize/compile_commands.json" ] || build_preset sanitize
+    # clang-tidy reads the sanitizer build's compile commands and generated
+    # code, which must be those of the sources as they are now: an older
+    # build's would name include paths and definitions that have changed.
+    build_preset sanitize
     local sources units log
     mapfile -t sources < <(list_sources '*.cpp' '*.h')
     mapfile -t units < <(list_sources '*.cpp')
