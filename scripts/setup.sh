@@ -7,17 +7,23 @@ ROOT=$PWD
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl1-mesa-dri
     libx11-dev)
 
-# Whether a package, or an installed package that provides it, is there.
-# Debian 13's qt6-base-dev provides libqt6opengl6-dev, which is no longer a
-# package of its own; without this it would be "installed" on every run.
+# Whether a package, or an installed package that provides it, is there; a
+# name may carry an architecture (qt6-base-dev:arm64), and means this
+# machine's own without one. Debian 13's
+# qt6-base-dev provides libqt6opengl6-dev, which is no longer a package of
+# its own; without this it would be "installed" on every run.
 package_installed() {
     dpkg-query -W -f='${db:Status-Abbrev}' "$1" 2>/dev/null | grep -q '^ii' && return 0
-    dpkg-query -W -f='${db:Status-Abbrev}|${Provides}\n' 2>/dev/null | awk -F'|' -v pkg="$1" '
-        $1 ~ /^ii/ {
-            n = split($2, provided, /, */)
+    local name=${1%%:*} arch
+    arch=$(dpkg --print-architecture)
+    [ "$name" = "$1" ] || arch=${1#*:}
+    dpkg-query -W -f='${db:Status-Abbrev}|${Architecture}|${Provides}\n' 2>/dev/null |
+        awk -F'|' -v name="$name" -v arch="$arch" '
+        $1 ~ /^ii/ && ($2 == arch || $2 == "all") {
+            n = split($3, provided, /, */)
             for (i = 1; i <= n; i++) {
                 sub(/ .*/, "", provided[i])
-                if (provided[i] == pkg) found = 1
+                if (provided[i] == name) found = 1
             }
         }
         END { exit !found }'
@@ -44,21 +50,25 @@ ensure_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
 
-    local sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        if ! command -v sudo >/dev/null; then
-            echo "Missing packages: ${missing[*]}. Install them as root, or run this as root." >&2
-            exit 1
-        fi
-        sudo=(sudo)
-    fi
     echo "Installing ${missing[*]} ..."
     if [ -z "${APT_UPDATED:-}" ]; then
-        "${sudo[@]}" apt-get update -qq || exit 1
+        as_root apt-get update -qq || exit 1
         APT_UPDATED=1
     fi
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null ||
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null ||
         exit 1
+}
+
+# Runs a command as root: directly when this is root, through sudo otherwise.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null; then
+        sudo "$@"
+    else
+        echo "Needs root: $*. Run this as root, or install sudo." >&2
+        exit 1
+    fi
 }
 
 # Forgets the desktop session this runs from: its display, and the Qt and
