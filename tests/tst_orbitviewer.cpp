@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "orbitcontrols.h"
+#include "slowmachine.h"
 #include "squareoutline.h"
 #include "xwindows.h"
 
@@ -38,10 +39,10 @@ static QImage screenImage(Display *display, Window window)
 static QImage settledScreenImage(Display *display, Window window)
 {
     QImage last = screenImage(display, window), current;
-    QTest::qWait(300);
+    QTest::qWait(scaledWait(300));
     for (int tries = 0; tries < 60 && (current = screenImage(display, window)) != last; ++tries) {
         last = current;
-        QTest::qWait(300);
+        QTest::qWait(scaledWait(300));
     }
     return current;
 }
@@ -139,7 +140,7 @@ void TestOrbitViewer::init()
 void TestOrbitViewer::cleanup()
 {
     viewer.kill();
-    viewer.waitForFinished();
+    viewer.waitForFinished(scaledWait(30000));
 }
 
 void TestOrbitViewer::startAndClose_data()
@@ -163,7 +164,7 @@ void TestOrbitViewer::startAndClose()
     viewer.setArguments(arguments);
     viewer.start();
     Window window = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((window = findTopLevelWindow(display, "OpenGL ES 2.0, Qt6, C++")) != 0, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT((window = findTopLevelWindow(display, "OpenGL ES 2.0, Qt6, C++")) != 0, scaledWait(20000));
     XWindowAttributes attributes;
     XGetWindowAttributes(display, window, &attributes);
     QCOMPARE(QSize(attributes.width, attributes.height), QSize(500, 500) * scaleFactor());
@@ -171,7 +172,8 @@ void TestOrbitViewer::startAndClose()
     // square's outline smoothed by multisampling.
     OrbitControls camera(5.0f, QVector2D(30.0f, 0.0f));
     int blended = 0;
-    QTRY_VERIFY_WITH_TIMEOUT(screenProblem(screenImage(display, window), camera, &blended).isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(screenProblem(screenImage(display, window), camera, &blended).isEmpty(),
+                             scaledWait(20000));
     if (serverOffersMultisampling(display))
         QVERIFY2(blended > 200, qPrintable(QStringLiteral("only %1 pixels on the outline are blended").arg(blended)));
     else
@@ -179,7 +181,7 @@ void TestOrbitViewer::startAndClose()
 
     requestClose(display, window);
 
-    QVERIFY(viewer.waitForFinished(20000));
+    QVERIFY(viewer.waitForFinished(scaledWait(20000)));
     QCOMPARE(viewer.readAllStandardOutput() + viewer.readAllStandardError(), QByteArray());
     QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(viewer.exitCode(), 0);
@@ -200,9 +202,9 @@ void TestOrbitViewer::drag()
 
     viewer.start();
     Window window = 0;
-    QTRY_VERIFY_WITH_TIMEOUT((window = findTopLevelWindow(display, "OpenGL ES 2.0, Qt6, C++")) != 0, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT((window = findTopLevelWindow(display, "OpenGL ES 2.0, Qt6, C++")) != 0, scaledWait(20000));
     OrbitControls camera(5.0f, QVector2D(30.0f, 0.0f));
-    QTRY_VERIFY_WITH_TIMEOUT(screenProblem(screenImage(display, window), camera).isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(screenProblem(screenImage(display, window), camera).isEmpty(), scaledWait(20000));
     XWindowAttributes attributes;
     XGetWindowAttributes(display, window, &attributes);
     camera.resize(logical(attributes.width), logical(attributes.height));
@@ -260,8 +262,8 @@ void TestOrbitViewer::startOnWayland()
     if (!onWayland())
         QSKIP("runs in the Wayland session only");
     viewer.start();
-    QVERIFY(viewer.waitForStarted());
-    QVERIFY2(!viewer.waitForFinished(3000), viewer.readAllStandardError().constData());
+    QVERIFY(viewer.waitForStarted(scaledWait(30000)));
+    QVERIFY2(!viewer.waitForFinished(scaledWait(3000)), viewer.readAllStandardError().constData());
     QCOMPARE(viewer.readAllStandardOutput() + viewer.readAllStandardError(), QByteArray());
 }
 
@@ -289,7 +291,7 @@ void TestOrbitViewer::noOpenGL()
     viewer.setProcessEnvironment(environment);
 
     viewer.start();
-    QVERIFY(viewer.waitForFinished(20000));
+    QVERIFY(viewer.waitForFinished(scaledWait(20000)));
     QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(viewer.exitCode(), 1);
     const QByteArray error = viewer.readAllStandardError();

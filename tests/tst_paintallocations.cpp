@@ -1,4 +1,5 @@
 #include "openglwindow.h"
+#include "slowmachine.h"
 
 #include <QTest>
 
@@ -169,23 +170,23 @@ void TestPaintAllocations::paintAllocatesNothing()
 {
     CountingWindow window;
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(window.paints > 0);
+    QVERIFY(QTest::qWaitForWindowExposed(&window, scaledWait(DefaultWait)));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 0, scaledWait(DefaultWait));
 
     // Frames after an orbit, a pan, a zoom and a resize: every matrix changes.
     QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(100, 100));
     QTest::mouseMove(&window, QPoint(140, 120));
     QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(140, 120));
-    QTRY_VERIFY(window.paints > 1);
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 1, scaledWait(DefaultWait));
     QTest::mousePress(&window, Qt::RightButton, {}, QPoint(100, 100));
     QTest::mouseMove(&window, QPoint(80, 130));
     QTest::mouseRelease(&window, Qt::RightButton, {}, QPoint(80, 130));
-    QTRY_VERIFY(window.paints > 2);
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 2, scaledWait(DefaultWait));
     QWheelEvent wheel(QPointF(50, 50), QPointF(50, 50), {}, QPoint(0, 120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(&window, &wheel);
-    QTRY_VERIFY(window.paints > 3);
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 3, scaledWait(DefaultWait));
     window.resize(640, 360);
-    QTRY_VERIFY(window.paints > 4);
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 4, scaledWait(DefaultWait));
 
     QCOMPARE(window.allocationsWhilePainting, 0);
 }

@@ -4,6 +4,7 @@
 #include "openglwindow.h"
 #include "orbitcontrols.h"
 #include "pointerscript.h"
+#include "slowmachine.h"
 #include "squareoutline.h"
 
 #include <QCoreApplication>
@@ -75,18 +76,19 @@ inline QString frameProblem(const ProbeWindow &window, int *inside = nullptr, in
 // milliseconds to come. A window that keeps repainting itself never settles.
 inline void waitUntilSettled(ProbeWindow &window)
 {
-    constexpr int Quiet = 300;
-    QTest::qWait(Quiet);
-    QTRY_VERIFY2_WITH_TIMEOUT(window.sinceLastPaint.isValid() && window.sinceLastPaint.elapsed() >= Quiet,
-                              "the window never stops drawing frames", 10000);
+    const int quiet = scaledWait(300);
+    QTest::qWait(quiet);
+    QTRY_VERIFY2_WITH_TIMEOUT(window.sinceLastPaint.isValid() && window.sinceLastPaint.elapsed() >= quiet,
+                              "the window never stops drawing frames", scaledWait(10000));
 }
 
 inline void showAndWaitForFrame(ProbeWindow &window)
 {
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(window.paints + window.desktopPaints > 0
-                && window.frame.size() == window.size() * window.devicePixelRatio());
+    QVERIFY(QTest::qWaitForWindowExposed(&window, scaledWait(DefaultWait)));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints + window.desktopPaints > 0
+                                 && window.frame.size() == window.size() * window.devicePixelRatio(),
+                             scaledWait(DefaultWait));
     waitUntilSettled(window);
 }
 
@@ -98,7 +100,8 @@ inline void verifyOwnFrames(ProbeWindow &window, const QString &events, int fram
 {
     const int painted = window.paints, desktopPainted = window.desktopPaints;
     sendInput(window, events);
-    QTRY_VERIFY(window.paints + window.desktopPaints >= painted + desktopPainted + frames);
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints + window.desktopPaints >= painted + desktopPainted + frames,
+                             scaledWait(DefaultWait));
     waitUntilSettled(window);
     const int own = window.paints - painted;
     if (own + 1 == frames && window.desktopPaints > desktopPainted)
