@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Builds the viewer and its suite for an ARM architecture of Debian (arm64 or
+# armhf) with Debian's cross compiler and multiarch packages, then runs the
+# Release suite on this machine: the kernel hands the ARM programs to an
+# emulator (qemu-user, registered through binfmt_misc), while the X server
+# and the compositors run natively. Under emulation everything is several
+# times slower, so every time limit of the suite grows by TIME_FACTOR
+# (default 5); what the tests check does not change.
+#
+#   scripts/test-cross.sh arm64|armhf
+#
+# scripts/test-in-debian-root.sh --arch <arch> <suite> runs this in a fresh
+# root with the emulator registered for it. Run alone, it needs qemu-user 10
+# or later registered already (Debian 13's qemu-user-binfmt); qemu 7.2
+# (Debian 12's) cannot start the viewer from a test.
+set -euo pipefail
+source "$(dirname "$0")/setup.sh"
+ARCH=${1-}
+TIME_FACTOR=${TIME_FACTOR:-5}
+
+check_arguments() {
+    case $ARCH in
+    arm64 | armhf) ;;
+    *)
+        echo "usage: scripts/test-cross.sh arm64|armhf" >&2
+        exit 2
+        ;;
+    esac
+}
+
+add_architecture() {
+    dpkg --print-foreign-architectures | grep -qx "$ARCH" && return 0
+    echo "Adding the $ARCH architecture to dpkg ..."
+    as_root dpkg --add-architecture "$ARCH"
+    APT_UPDATED=
+}
+
+# The build machine's compiler, code generators, X server and compositors;
+# the target's libraries, Qt's among them. Recommends would bring a desktop's
+# worth of ARM libraries that nothing here uses.
+install_dependencies() {
+    local target=() pkg
+    for pkg in "${BUILD_PACKAGES[@]}" libxtst-dev; do
+        case $pkg in
+        cmake | ninja-build | g++) ;;
+        *) target+=("$pkg:$ARCH") ;;
+        esac
+    done
+    ensure_packages cmake ninja-build xvfb xauth weston openbox
+    ensure_packages --no-recommends "crossbuild-essential-$ARCH" qt6-base-dev-tools mutter kwin-wayland dbus \
+        "${target[@]}"
+}
+
+build() {
+    echo "== Release build for $ARCH (build-$ARCH/)"
+    (cd "$ROOT" && cmake --preset "$ARCH" -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR" >/dev/null &&
+        cmake --build --preset "$ARCH") || exit 1
+}
+
+# Fails early, and says why, where the kernel cannot run the target's
+# programs at all.
+check_emulation() {
+    if ! "$ROOT/build-$ARCH/tests/tst_orbitcontrols" -functions >/dev/null 2>&1; then
+        echo "This machine cannot run $ARCH programs. Register qemu-user 10 or later through binfmt_misc" \
+            "(Debian 13's qemu-user-binfmt), or run scripts/test-in-debian-root.sh --arch $ARCH <suite>." >&2
+        exit 1
+    fi
+}
+
+run_suite() {
+    echo "== Test suite for $ARCH, under emulation, time limits x$TIME_FACTOR"
+    (cd "$ROOT" && in_private_display ctest --preset "$ARCH")
+}
+
+check_arguments
+add_architecture
+install_dependencies
+leave_session
+build
+check_emulation
+run_suite
