@@ -6,17 +6,41 @@
 #
 #   scripts/test-in-debian-root.sh <suite> [stage...]
 #   scripts/test-in-debian-root.sh <suite> bench [runs]
+#   scripts/test-in-debian-root.sh --arch arm64|armhf <suite> [release]
 #
-# e.g. "trixie release" runs the Release suite on Debian 13. Needs root. The
-# root lives in a temporary directory; its mounts and processes are removed
-# when this ends, whether the tests pass or not.
+# e.g. "trixie release" runs the Release suite on Debian 13. With --arch the
+# Release suite is built for that ARM architecture and runs under emulation
+# (scripts/test-cross.sh, scripts/emulation.sh); for that alone the host
+# gets a binfmt_misc entry, and binfmt_misc mounted if it was not.
+#
+# Needs root. The root lives in a temporary directory; its mounts and
+# processes, and whatever the run added to the host, are removed when this
+# ends, whether the tests pass or not.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
+source "$ROOT/scripts/emulation.sh"
 
-SUITE=${1:?usage: scripts/test-in-debian-root.sh <suite> [stage...]}
+ARCH=
+if [ "${1-}" = --arch ]; then
+    ARCH=${2:?usage: scripts/test-in-debian-root.sh --arch arm64|armhf <suite> [release]}
+    shift 2
+fi
+SUITE=${1:?usage: scripts/test-in-debian-root.sh [--arch arm64|armhf] <suite> [stage...]}
 shift
 MIRROR=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 TARGET=
+
+check_arguments() {
+    [ -n "$ARCH" ] || return 0
+    if ! qemu_cpu "$ARCH" >/dev/null; then
+        echo "--arch takes arm64 or armhf, not '$ARCH'." >&2
+        exit 2
+    fi
+    if [ $# -gt 1 ] || { [ $# -eq 1 ] && [ "$1" != release ]; }; then
+        echo "Only the Release suite runs for another architecture." >&2
+        exit 2
+    fi
+}
 
 make_root() {
     TARGET=$(mktemp -d "${TMPDIR:-/var/tmp}/orbitviewer-$SUITE.XXXXXX")
@@ -53,7 +77,10 @@ remove_root() {
 
 run_tests() {
     local script=test.sh
-    if [ "${1-}" = bench ]; then
+    if [ -n "$ARCH" ]; then
+        script=test-cross.sh
+        set -- "$ARCH"
+    elif [ "${1-}" = bench ]; then
         script=bench.sh
         shift
     fi
@@ -67,8 +94,14 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "Making and entering a Debian root needs root." >&2
     exit 1
 fi
+check_arguments "$@"
 ensure_packages mmdebstrap
-trap remove_root EXIT
+trap 'remove_root; remove_emulation' EXIT
+trap 'exit 1' INT TERM
 make_root
 mount_system
+if [ -n "$ARCH" ]; then
+    unpack_qemu
+    register_emulator "$ARCH"
+fi
 run_tests "$@"
