@@ -7,11 +7,11 @@ ROOT=$PWD
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl1-mesa-dri
     libx11-dev)
 
-# Whether a package, or an installed package that provides it, is there; a
-# name may carry an architecture (qt6-base-dev:arm64), and means this
-# machine's own without one. Debian 13's
-# qt6-base-dev provides libqt6opengl6-dev, which is no longer a package of
-# its own; without this it would be "installed" on every run.
+# Whether a package, or an installed package that provides it, is there.
+# Debian 13's qt6-base-dev provides libqt6opengl6-dev, which is no longer a
+# package of its own; without this it would be "installed" on every run. A
+# name may carry an architecture (libqt6opengl6-dev:arm64); a provider counts
+# only when it is of that architecture, or of this machine's without one.
 package_installed() {
     dpkg-query -W -f='${db:Status-Abbrev}' "$1" 2>/dev/null | grep -q '^ii' && return 0
     local name=${1%%:*} arch
