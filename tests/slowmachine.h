@@ -16,7 +16,10 @@ inline int scaledWait(int milliseconds)
     return milliseconds * factor;
 }
 
-// QTest's own limit for QTRY_VERIFY and qWaitForWindowExposed.
-constexpr int DefaultWait = 5000;
+// QTest's own limit for QTRY_VERIFY and qWaitForWindowExposed, scaled.
+inline int defaultWait()
+{
+    return scaledWait(5000);
+}
 
 #endif // SLOWMACHINE_H

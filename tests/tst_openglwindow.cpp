@@ -182,13 +182,13 @@ void TestOpenGLWindow::collapsedWindow()
     const float yaw = 10 * (180.0f / float(first.height()));
     QCOMPARE(window.controls()->pitchDegrees(), pitch);
     QCOMPARE(window.controls()->yawDegrees(), yaw);
-    QTRY_VERIFY_WITH_TIMEOUT(window.paints > painted, scaledWait(DefaultWait));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > painted, defaultWait());
     verifyFrame(window);
 
     // ...until the next real size restores both.
     window.resize(600, 300);
     QTRY_VERIFY_WITH_TIMEOUT(window.size() != first && window.frame.size() == window.size() * window.devicePixelRatio(),
-                             scaledWait(DefaultWait));
+                             defaultWait());
     const QSize second = window.size();
     verifyFrame(window);
     sendInput(window, QStringLiteral("pL 0 0; m 10 10; rL 10 10"));

@@ -170,23 +170,23 @@ void TestPaintAllocations::paintAllocatesNothing()
 {
     CountingWindow window;
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window, scaledWait(DefaultWait)));
-    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 0, scaledWait(DefaultWait));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, defaultWait()));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 0, defaultWait());
 
     // Frames after an orbit, a pan, a zoom and a resize: every matrix changes.
     QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(100, 100));
     QTest::mouseMove(&window, QPoint(140, 120));
     QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(140, 120));
-    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 1, scaledWait(DefaultWait));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 1, defaultWait());
     QTest::mousePress(&window, Qt::RightButton, {}, QPoint(100, 100));
     QTest::mouseMove(&window, QPoint(80, 130));
     QTest::mouseRelease(&window, Qt::RightButton, {}, QPoint(80, 130));
-    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 2, scaledWait(DefaultWait));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 2, defaultWait());
     QWheelEvent wheel(QPointF(50, 50), QPointF(50, 50), {}, QPoint(0, 120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(&window, &wheel);
-    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 3, scaledWait(DefaultWait));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 3, defaultWait());
     window.resize(640, 360);
-    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 4, scaledWait(DefaultWait));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > 4, defaultWait());
 
     QCOMPARE(window.allocationsWhilePainting, 0);
 }

@@ -50,7 +50,7 @@ void TestPictures::picture()
     sendInput(window, steps);
     const int painted = window.paints;
     window.update();
-    QTRY_VERIFY_WITH_TIMEOUT(window.paints > painted, scaledWait(DefaultWait));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > painted, defaultWait());
     const QImage frame = window.frame.convertToFormat(QImage::Format_RGB32);
     QCOMPARE(picture.size(), frame.size());
 

@@ -100,7 +100,7 @@ void TestSoak::randomInput()
     window.grabFrames = true;
     const int painted = window.paints;
     window.update();
-    QTRY_VERIFY_WITH_TIMEOUT(window.paints > painted, scaledWait(DefaultWait));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints > painted, defaultWait());
     int inside = 0, outside = 0;
     const QString problem = frameProblem(window, &inside, &outside);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));

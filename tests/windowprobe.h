@@ -85,10 +85,10 @@ inline void waitUntilSettled(ProbeWindow &window)
 inline void showAndWaitForFrame(ProbeWindow &window)
 {
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window, scaledWait(DefaultWait)));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, defaultWait()));
     QTRY_VERIFY_WITH_TIMEOUT(window.paints + window.desktopPaints > 0
                                  && window.frame.size() == window.size() * window.devicePixelRatio(),
-                             scaledWait(DefaultWait));
+                             defaultWait());
     waitUntilSettled(window);
 }
 
@@ -100,8 +100,7 @@ inline void verifyOwnFrames(ProbeWindow &window, const QString &events, int fram
 {
     const int painted = window.paints, desktopPainted = window.desktopPaints;
     sendInput(window, events);
-    QTRY_VERIFY_WITH_TIMEOUT(window.paints + window.desktopPaints >= painted + desktopPainted + frames,
-                             scaledWait(DefaultWait));
+    QTRY_VERIFY_WITH_TIMEOUT(window.paints + window.desktopPaints >= painted + desktopPainted + frames, defaultWait());
     waitUntilSettled(window);
     const int own = window.paints - painted;
     if (own + 1 == frames && window.desktopPaints > desktopPainted)
