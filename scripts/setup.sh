@@ -6,6 +6,12 @@ ROOT=$PWD
 
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl1-mesa-dri
     libx11-dev)
+# What the test suite needs besides: a library its tests link (XTest), the
+# programs of the sessions it runs in, and GNOME's and KDE's compositors,
+# installed without recommends, which would bring the rest of each desktop.
+TEST_LIBRARIES=(libxtst-dev)
+TEST_PROGRAMS=(xvfb xauth weston openbox)
+TEST_COMPOSITORS=(mutter kwin-wayland dbus)
 
 # Whether a package, or an installed package that provides it, is there.
 # Debian 13's qt6-base-dev provides libqt6opengl6-dev, which is no longer a

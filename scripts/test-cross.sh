@@ -40,14 +40,14 @@ add_architecture() {
 # worth of ARM libraries that nothing here uses.
 install_dependencies() {
     local target=() pkg
-    for pkg in "${BUILD_PACKAGES[@]}" libxtst-dev; do
+    for pkg in "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}"; do
         case $pkg in
         cmake | ninja-build | g++) ;;
         *) target+=("$pkg:$ARCH") ;;
         esac
     done
-    ensure_packages cmake ninja-build xvfb xauth weston openbox
-    ensure_packages --no-recommends "crossbuild-essential-$ARCH" qt6-base-dev-tools mutter kwin-wayland dbus \
+    ensure_packages cmake ninja-build "${TEST_PROGRAMS[@]}"
+    ensure_packages --no-recommends "crossbuild-essential-$ARCH" qt6-base-dev-tools "${TEST_COMPOSITORS[@]}" \
         "${target[@]}"
 }
 

@@ -21,7 +21,7 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 STAGES=(release sanitize fuzz lint package mutate)
 
 install_dependencies() {
-    local packages=("${BUILD_PACKAGES[@]}" libxtst-dev xvfb xauth weston openbox)
+    local packages=("${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" "${TEST_PROGRAMS[@]}")
     case " $* " in
     *" sanitize "* | *" fuzz "* | *" lint "*)
         packages+=(clang libclang-rt-dev clang-format clang-tidy libbenchmark-dev)
@@ -31,8 +31,7 @@ install_dependencies() {
     *" package "*) packages+=(dpkg-dev lintian appstream man-db) ;;
     esac
     ensure_packages "${packages[@]}"
-    # GNOME's and KDE's compositors, for the window suite's runs under them.
-    ensure_packages --no-recommends mutter kwin-wayland dbus
+    ensure_packages --no-recommends "${TEST_COMPOSITORS[@]}"
 }
 
 # Configures and builds a preset, then runs its tests in a private display.
