@@ -15,6 +15,9 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 
 namespace {
 
@@ -29,11 +32,12 @@ constexpr GLfloat SquareVertices[] = {
 };
 // clang-format on
 
-// Rounds half away from zero. Out-of-range coordinates saturate instead of
-// overflowing the conversion.
+// Rounds half away from zero. Adding 0.5 and truncating would round the
+// largest double below one half up to 1. Out-of-range coordinates saturate
+// instead of overflowing the conversion.
 int roundCoordinate(qreal value)
 {
-    const qreal rounded = value + std::copysign(qreal(0.5), value);
+    const qreal rounded = std::round(value);
     return int(qBound(qreal(std::numeric_limits<int>::min()), rounded, qreal(std::numeric_limits<int>::max())));
 }
 
@@ -54,7 +58,14 @@ OpenGLWindow::OpenGLWindow()
     connect(orbitControls.get(), &OrbitControls::update, this, &OpenGLWindow::onCameraUpdate);
 }
 
-OpenGLWindow::~OpenGLWindow() = default;
+// The program and the buffer are released by their destructors, which run
+// after this body: with the window's context current, as Qt asks of
+// QOpenGLWindow subclasses, they delete their GL objects in that context
+// rather than leaving them to whichever context happens to be current.
+OpenGLWindow::~OpenGLWindow()
+{
+    makeCurrent();
+}
 
 QString OpenGLWindow::contextProblem() const
 {
@@ -74,6 +85,24 @@ QString OpenGLWindow::contextProblem() const
     return {};
 }
 
+void OpenGLWindow::fail(const QString &problem)
+{
+    glFailed = true;
+    const QString message = QStringLiteral("orbitviewer: OpenGL could not be initialised: %1").arg(problem);
+    qCritical().noquote() << message;
+#ifdef Q_OS_WIN
+    // A GUI program started from the desktop has no console, and the line
+    // above reaches no one; show it instead. Where the process has somewhere
+    // to write to (a terminal, a pipe, a file), that is enough.
+    if (!GetStdHandle(STD_ERROR_HANDLE)) {
+        MessageBoxW(nullptr, reinterpret_cast<const wchar_t *>(message.utf16()), L"orbitviewer", MB_OK | MB_ICONERROR);
+    }
+#endif
+    // Queued, so that it also ends an event loop that has not started yet.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+}
+
 bool OpenGLWindow::event(QEvent *event)
 {
     // Qt's paint path calls into the context before paintGL runs; without a
@@ -89,20 +118,21 @@ void OpenGLWindow::initializeGL()
     // function pointers; say why and leave with a failure status instead.
     const QString problem = contextProblem();
     if (!problem.isEmpty()) {
-        glFailed = true;
-        qCritical().noquote() << "orbitviewer: OpenGL could not be initialised:" << problem;
-        // Queued, so that it also ends an event loop that has not started yet.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+        fail(problem);
         return;
     }
     initializeOpenGLFunctions();
     glClearColor(0.6f, 0.862f, 0.925f, 1.0f);
 
+    // A driver that rejects the shaders would otherwise leave a window that
+    // shows only the background and a process that ends as if all was well.
     program.create();
-    program.addShaderFromSourceFile(QOpenGLShader::Vertex, QStringLiteral(":/assets/shaders/color.vert"));
-    program.addShaderFromSourceFile(QOpenGLShader::Fragment, QStringLiteral(":/assets/shaders/color.frag"));
-    program.link();
+    if (!program.addShaderFromSourceFile(QOpenGLShader::Vertex, QStringLiteral(":/assets/shaders/color.vert"))
+        || !program.addShaderFromSourceFile(QOpenGLShader::Fragment, QStringLiteral(":/assets/shaders/color.frag"))
+        || !program.link()) {
+        fail(QStringLiteral("the driver did not build the shaders: %1").arg(program.log().trimmed()));
+        return;
+    }
     program.bind();
     // No other shader is ever compiled: once the first frame is on screen,
     // let the driver drop its compiler's state and give the heap that frees
@@ -185,6 +215,13 @@ void OpenGLWindow::mouseReleaseEvent(QMouseEvent *event)
 
 void OpenGLWindow::mouseMoveEvent(QMouseEvent *event)
 {
+    // A desktop that cancels a pointer grab mid-drag (a lock screen, a popup,
+    // the window hidden) may never send the release. The button's absence
+    // from a later move ends that drag, so that hovering does not orbit.
+    if (!event->buttons().testFlag(Qt::LeftButton))
+        orbitControls->stopRotation();
+    if (!event->buttons().testFlag(Qt::RightButton))
+        orbitControls->stopPanning();
     orbitControls->mouseMove(roundCoordinate(event->position().x()), roundCoordinate(event->position().y()));
 }
 

@@ -41,6 +41,9 @@ private slots:
 private:
     // Empty when the context is usable, otherwise why it is not.
     QString contextProblem() const;
+    // Tells the user why nothing can be drawn and ends the process with
+    // status 1.
+    void fail(const QString &problem);
 
     QOpenGLBuffer vertPosBuffer;
     QOpenGLShaderProgram program;
@@ -50,7 +53,8 @@ private:
     QMatrix4x4 viewMatrix;
     QMatrix4x4 projViewMatrix;
     QMatrix4x4 modelMatrix;
-    // Set when initializeGL found no usable context; the process is ending.
+    // Set when initializeGL found no usable context or shaders; the process
+    // is ending.
     bool glFailed = false;
     std::unique_ptr<OrbitControls> orbitControls;
 };

@@ -1,4 +1,6 @@
 #include <QColor>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QScopeGuard>
@@ -16,6 +18,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <cmath>
+#include <utility>
 
 // What the window shows on screen, as the X server has it: after the swap,
 // so with the multisampled frame resolved.
@@ -120,10 +123,13 @@ private slots:
     void drag();
     void noOpenGL_data();
     void noOpenGL();
+    void shadersRejected_data();
+    void shadersRejected();
 
 private:
     QTemporaryDir runtimeDir;
     QProcess viewer;
+    QStringList viewerArguments; // the command's own, before a test's
 };
 
 void TestOrbitViewer::init()
@@ -134,7 +140,12 @@ void TestOrbitViewer::init()
     if (!environment.contains(QStringLiteral("XDG_RUNTIME_DIR")))
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
     viewer.setProcessEnvironment(environment);
-    viewer.setProgram(QStringLiteral(ORBITVIEWER_PATH));
+    // This build's viewer, or the command ORBITVIEWER_COMMAND names: another
+    // build of it, such as a Windows one run through Wine on this X server.
+    const QStringList command = QProcess::splitCommand(qEnvironmentVariable("ORBITVIEWER_COMMAND"));
+    viewer.setProgram(command.isEmpty() ? QStringLiteral(ORBITVIEWER_PATH) : command.first());
+    viewerArguments = command.mid(1);
+    viewer.setArguments(viewerArguments);
 }
 
 void TestOrbitViewer::cleanup()
@@ -146,22 +157,32 @@ void TestOrbitViewer::cleanup()
 void TestOrbitViewer::startAndClose_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("openGL"); // QT_OPENGL, which Qt reads on Windows
     // clang-format off
-    QTest::newRow("no arguments") << QStringList();
-    QTest::newRow("arguments that are not Qt's") << QStringList{"--frobnicate", "scene.obj", "-v"};
+    QTest::newRow("no arguments") << QStringList() << QString();
+    QTest::newRow("arguments that are not Qt's") << QStringList{"--frobnicate", "scene.obj", "-v"} << QString();
+    // The viewer asks for the desktop driver, which outranks the variable:
+    // no fallback, no warning about one.
+    QTest::newRow("software OpenGL asked for") << QStringList() << "software";
     // clang-format on
 }
 
 void TestOrbitViewer::startAndClose()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, openGL);
     if (onWayland())
         QSKIP("finding and closing the window from outside needs X11");
     Display *display = XOpenDisplay(nullptr);
     QVERIFY2(display, "needs an X server");
     const auto closeDisplay = qScopeGuard([display] { XCloseDisplay(display); });
 
-    viewer.setArguments(arguments);
+    if (!openGL.isEmpty()) {
+        QProcessEnvironment environment = viewer.processEnvironment();
+        environment.insert(QStringLiteral("QT_OPENGL"), openGL);
+        viewer.setProcessEnvironment(environment);
+    }
+    viewer.setArguments(viewerArguments + arguments);
     viewer.start();
     Window window = 0;
     QTRY_VERIFY_WITH_TIMEOUT((window = findTopLevelWindow(display, "OpenGL ES 2.0, Qt6, C++")) != 0, scaledWait(20000));
@@ -296,6 +317,62 @@ void TestOrbitViewer::noOpenGL()
     QCOMPARE(viewer.exitCode(), 1);
     const QByteArray error = viewer.readAllStandardError();
     QVERIFY2(error.contains("orbitviewer: OpenGL could not be initialised: "), error.constData());
+}
+
+void TestOrbitViewer::shadersRejected_data()
+{
+    QTest::addColumn<QByteArray>("vertex");   // the driver's vertex shader instead of the viewer's; empty keeps it
+    QTest::addColumn<QByteArray>("fragment"); // the same for the fragment shader
+    // clang-format off
+    QTest::newRow("vertex shader does not compile") << QByteArray("void main() { gl_Position = vec4(1.0) }")
+                                                    << QByteArray();
+    QTest::newRow("fragment shader does not compile") << QByteArray()
+                                                      << QByteArray("void main() { gl_FragColor = colour; }");
+    QTest::newRow("program does not link") << QByteArray("void notMain() {}") << QByteArray();
+    // clang-format on
+}
+
+// A driver that rejects the shaders. Mesa replaces a shader's source with
+// the file named after the source's hash in MESA_SHADER_READ_PATH; a first
+// run with MESA_SHADER_DUMP_PATH writes the sources under those names.
+void TestOrbitViewer::shadersRejected()
+{
+    QFETCH(QByteArray, vertex);
+    QFETCH(QByteArray, fragment);
+    QTemporaryDir dumped, replaced;
+    QProcessEnvironment environment = viewer.processEnvironment();
+    environment.insert(QStringLiteral("MESA_SHADER_DUMP_PATH"), dumped.path());
+    viewer.setProcessEnvironment(environment);
+    viewer.start();
+    const QDir dump(dumped.path());
+    QTRY_COMPARE_WITH_TIMEOUT(dump.entryList(QDir::Files).size(), 2, scaledWait(20000));
+    viewer.kill();
+    viewer.waitForFinished(scaledWait(30000));
+    const QStringList vertexShaders = dump.entryList({QStringLiteral("VS_*.glsl")});
+    const QStringList fragmentShaders = dump.entryList({QStringLiteral("FS_*.glsl")});
+    if (vertexShaders.size() != 1 || fragmentShaders.size() != 1)
+        QSKIP("the driver is not Mesa, or does not dump the shaders it is given");
+    for (const auto &[name, text] : {std::pair(vertexShaders.first(), vertex), {fragmentShaders.first(), fragment}}) {
+        if (text.isEmpty())
+            continue;
+        QFile file(QDir(replaced.path()).filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    environment.remove(QStringLiteral("MESA_SHADER_DUMP_PATH"));
+    environment.insert(QStringLiteral("MESA_SHADER_READ_PATH"), replaced.path());
+    viewer.setProcessEnvironment(environment);
+    viewer.start();
+    QVERIFY(viewer.waitForFinished(scaledWait(20000)));
+    QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(viewer.exitCode(), 1);
+    const QByteArray error = viewer.readAllStandardError();
+    const QByteArray expected("orbitviewer: OpenGL could not be initialised: the driver did not build the shaders: ");
+    const qsizetype reason = error.indexOf(expected);
+    QVERIFY2(reason >= 0, error.constData());
+    // Qt's log of what the driver said follows.
+    QVERIFY2(error.mid(reason + expected.size()).trimmed().size() > 10, error.constData());
 }
 
 QTEST_GUILESS_MAIN(TestOrbitViewer)

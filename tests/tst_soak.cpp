@@ -74,11 +74,6 @@ void TestSoak::randomInput()
     qInfo("%d events, %d frames; resident memory %lld KiB halfway, %lld KiB at the end", Events, window.paints,
           halfwayKiB, endKiB);
     QVERIFY(window.paints > Events / Batch / 10); // frames were drawn all along
-#ifdef ORBITVIEWER_SANITIZE
-    qInfo("memory growth not checked: AddressSanitizer keeps freed memory in quarantine");
-#else
-    QVERIFY2(endKiB - halfwayKiB <= 1024, "memory grew by more than 1 MiB over the second half");
-#endif
 
     // The camera has wandered far. A few more drags bring it home, zooming
     // back to 5 units and panning the target onto the origin from several
@@ -108,6 +103,14 @@ void TestSoak::randomInput()
           double(window.controls()->distanceToTarget()), double(window.controls()->pitchDegrees()),
           double(window.controls()->yawDegrees()), qPrintable(QDebug::toString(window.controls()->targetPoint())));
     QVERIFY2(inside > 1000 && outside > 1000, "both the square and the background must be in view");
+
+#ifdef ORBITVIEWER_SANITIZE
+    QSKIP("memory growth not checked: AddressSanitizer keeps freed memory in quarantine");
+#else
+    if (halfwayKiB < 0 || endKiB < 0)
+        QSKIP("memory growth not checked: this system has no /proc/self/status to read the resident memory from");
+    QVERIFY2(endKiB - halfwayKiB <= 1024, "memory grew by more than 1 MiB over the second half");
+#endif
 }
 
 QTEST_MAIN(TestSoak)
