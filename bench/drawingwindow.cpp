@@ -1,8 +1,9 @@
 // The yardstick that draws: the viewer's picture made the plainest way Qt
 // allows. The bare window that repaints on every pointer move, plus one
 // shader program compiled from the viewer's two shader texts given as
-// string literals, one vertex buffer with the square, and the matrix of the
-// camera's first pose uploaded on every frame. Nothing of the viewer's own:
+// char arrays (made from assets/shaders/ when the build is configured),
+// one vertex buffer with the square, and the matrix of the camera's first
+// pose uploaded on every frame. Nothing of the viewer's own:
 // no camera, no resources, no releasing of the compiler, no heap trimming.
 #include <QApplication>
 #include <QMatrix4x4>
@@ -14,25 +15,9 @@
 #include <QSurfaceFormat>
 #include <QVector3D>
 
+#include "shadertexts.h"
+
 namespace {
-
-constexpr const char *VertexShader = "attribute vec2 aPosition;\r\n"
-                                     "\r\n"
-                                     "uniform mat4 uMvpMatrix;\r\n"
-                                     "\r\n"
-                                     "void main()\r\n"
-                                     "{\r\n"
-                                     "    gl_Position = uMvpMatrix * vec4(aPosition, 0.0, 1.0);\r\n"
-                                     "}\r\n";
-
-constexpr const char *FragmentShader = "#ifdef GL_ES\r\n"
-                                       "precision mediump float;\r\n"
-                                       "#endif\r\n"
-                                       "\r\n"
-                                       "void main()\r\n"
-                                       "{\r\n"
-                                       "    gl_FragColor = vec4(0.058, 0.615, 0.345, 1.0);\r\n"
-                                       "}\r\n";
 
 // clang-format off
 constexpr GLfloat SquareVertices[] = {
