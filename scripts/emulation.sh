@@ -25,7 +25,7 @@ qemu_cpu() {
 unpack_qemu() {
     QEMU_DIR=$(mktemp -d "${TMPDIR:-/var/tmp}/orbitviewer-qemu.XXXXXX")
     echo "== qemu-user from Debian 13 in $QEMU_DIR"
-    mmdebstrap --quiet --variant=extract --include=qemu-user,qemu-user-binfmt trixie "$QEMU_DIR" "$MIRROR"
+    interruptibly mmdebstrap --quiet --variant=extract --include=qemu-user,qemu-user-binfmt trixie "$QEMU_DIR" "$MIRROR"
 }
 
 # Debian's own entry for the processor (magic, mask, flags) under a name of
@@ -54,14 +54,15 @@ register_emulator() {
 }
 
 # Called after every process that might still use the emulator has ended.
+# Each step is tried whatever became of the one before it.
 remove_emulation() {
     if [ -n "$BINFMT_ENTRY" ] && [ -e "$BINFMT/$BINFMT_ENTRY" ]; then
-        echo -1 >"$BINFMT/$BINFMT_ENTRY"
+        echo -1 >"$BINFMT/$BINFMT_ENTRY" || echo "warning: binfmt_misc entry $BINFMT_ENTRY could not be removed" >&2
     fi
     if [ -n "$BINFMT_MOUNTED" ]; then
-        umount "$BINFMT"
+        umount "$BINFMT" || echo "warning: $BINFMT could not be unmounted" >&2
     fi
     if [ -n "$QEMU_DIR" ] && [ -d "$QEMU_DIR" ]; then
-        rm -rf --one-file-system "$QEMU_DIR"
+        rm -rf --one-file-system "$QEMU_DIR" || echo "warning: $QEMU_DIR could not be removed entirely" >&2
     fi
 }

@@ -7,7 +7,8 @@
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 
-LIST=$ROOT/tests/mutants.txt
+# MUTATE_LIST names another list, e.g. only the faults a change adds.
+LIST=${MUTATE_LIST:-$ROOT/tests/mutants.txt}
 COPY=$ROOT/build-mutate
 # The Release preset, built inside the copy.
 BUILD=$COPY/build

@@ -65,6 +65,57 @@ ensure_packages() {
         exit 1
 }
 
+# This machine's apt sources for Debian itself, one "URI suite component..."
+# line for each suite: deb822 stanzas of Types deb first, then one-line deb
+# entries. A source counts as Debian's when one of its suites is this
+# release's codename or one of its updates (bookworm-security); other
+# vendors' sources (a cloud SDK, Node.js) do not.
+debian_sources() {
+    local codename
+    codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+    {
+        cat /etc/apt/sources.list.d/*.sources 2>/dev/null
+        echo
+    } | awk -v codename="$codename" '
+        function flush() {
+            if (types ~ /(^| )deb( |$)/ && uris != "")
+                for (i = 1; i <= nsuites; i++)
+                    if (codename == "" || suites[i] == codename || index(suites[i], codename "-") == 1)
+                        print uris, suites[i], components
+            types = uris = components = ""; nsuites = 0
+        }
+        /^[[:space:]]*$/ { flush(); next }
+        /^#/ { next }
+        tolower($1) == "types:" { $1 = ""; types = substr($0, 2) }
+        tolower($1) == "uris:" { uris = $2 }
+        tolower($1) == "suites:" { nsuites = split(substr($0, index($0, $2)), suites, " ") }
+        tolower($1) == "components:" { $1 = ""; components = substr($0, 2) }
+        END { flush() }'
+    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+        awk -v codename="$codename" '
+        $1 == "deb" {
+            sub(/^deb[[:space:]]+(\[[^]]*\][[:space:]]+)?/, "")
+            if (codename == "" || $2 == codename || index($2, codename "-") == 1) print
+        }'
+}
+
+# The Debian archive to make roots from: DEBIAN_MIRROR when set, otherwise
+# the one this machine's apt already uses (its proxy or mirror included).
+debian_archive() {
+    if [ -n "${DEBIAN_MIRROR:-}" ]; then
+        echo "$DEBIAN_MIRROR"
+        return 0
+    fi
+    local archive
+    archive=$(debian_sources | awk '$2 !~ /-security$/ { print $1; exit }')
+    if [ -z "$archive" ]; then
+        echo "No Debian archive found in this machine's apt sources (/etc/apt/sources.list," \
+            "/etc/apt/sources.list.d/); set DEBIAN_MIRROR to one." >&2
+        return 1
+    fi
+    echo "$archive"
+}
+
 # Runs a command as root: directly when this is root, through sudo otherwise.
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

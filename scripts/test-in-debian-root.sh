@@ -13,7 +13,8 @@
 # (scripts/test-cross.sh, scripts/emulation.sh); for that alone the host
 # gets a binfmt_misc entry, and binfmt_misc mounted if it was not.
 #
-# Needs root. The root lives in a temporary directory; its mounts and
+# The packages come from the Debian archive this machine's apt uses, or from
+# DEBIAN_MIRROR. Needs root. The root lives in a temporary directory; its mounts and
 # processes, and whatever the run added to the host, are removed when this
 # ends, whether the tests pass or not.
 set -euo pipefail
@@ -27,7 +28,7 @@ if [ "${1-}" = --arch ]; then
 fi
 SUITE=${1:?usage: scripts/test-in-debian-root.sh [--arch arm64|armhf] <suite> [stage...]}
 shift
-MIRROR=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
+MIRROR=
 TARGET=
 
 check_arguments() {
@@ -42,11 +43,23 @@ check_arguments() {
     fi
 }
 
+# Runs a command in the background and waits for it, so that INT or TERM
+# reach this script's trap at once rather than when the command has ended.
+interruptibly() {
+    "$@" &
+    wait $!
+}
+
 make_root() {
     TARGET=$(mktemp -d "${TMPDIR:-/var/tmp}/orbitviewer-$SUITE.XXXXXX")
     echo "== A fresh Debian $SUITE root in $TARGET"
-    mmdebstrap --quiet --variant=minbase --include=ca-certificates,git "$SUITE" "$TARGET" "$MIRROR"
+    interruptibly mmdebstrap --quiet --variant=minbase --include=ca-certificates,git "$SUITE" "$TARGET" "$MIRROR"
     cp /etc/resolv.conf "$TARGET/etc/resolv.conf"
+    # A clone holds what is committed; say so when that is not everything.
+    if [ -n "$(git -C "$ROOT" status --porcelain --untracked-files=no)" ]; then
+        echo "warning: this tree has uncommitted changes; the root tests the last commit," \
+            "$(git -C "$ROOT" log -1 --format='%h %s'), without them." >&2
+    fi
     git clone --quiet "$ROOT" "$TARGET/root/orbitviewer"
 }
 
@@ -70,9 +83,17 @@ remove_root() {
     sleep 1
     awk -v root="$TARGET" 'index($2, root "/") == 1 { print $2 }' /proc/self/mounts | sort -r |
         while read -r mountpoint; do
-            umount -l "$mountpoint"
+            umount -l "$mountpoint" || echo "warning: $mountpoint could not be unmounted" >&2
         done
-    rm -rf --one-file-system "$TARGET"
+    rm -rf --one-file-system "$TARGET" || echo "warning: $TARGET could not be removed entirely" >&2
+}
+
+# Every step runs, whatever the one before it did: a mount that will not go
+# must not leave the emulator registered on the host.
+clean_up() {
+    set +e
+    remove_root
+    remove_emulation
 }
 
 run_tests() {
@@ -85,7 +106,7 @@ run_tests() {
         shift
     fi
     echo "== scripts/$script${*:+ $*} on Debian $SUITE"
-    chroot "$TARGET" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+    interruptibly chroot "$TARGET" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin \
         bash -c 'grep -h PRETTY_NAME /etc/os-release; script=$1; shift; cd /root/orbitviewer && bash "scripts/$script" "$@"' \
         run "$script" "$@"
 }
@@ -95,8 +116,9 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 check_arguments "$@"
+MIRROR=$(debian_archive)
 ensure_packages mmdebstrap
-trap 'remove_root; remove_emulation' EXIT
+trap clean_up EXIT
 trap 'exit 1' INT TERM
 make_root
 mount_system

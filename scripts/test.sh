@@ -110,8 +110,12 @@ stage_package() {
     echo "== The Debian package, its AppStream metadata and manual page"
     build_preset release
     local deb metainfo report manual
-    (cd "$ROOT/build" && cpack -G DEB >/dev/null)
-    deb=$(ls "$ROOT"/build/orbitviewer_*.deb)
+    # The package this run made, not an older one left in build/.
+    deb=$(cd "$ROOT/build" && cpack -G DEB | sed -n 's/^CPack: - package: \(.*\.deb\) generated\.$/\1/p')
+    if [ ! -f "$deb" ]; then
+        echo "cpack reported no Debian package." >&2
+        exit 1
+    fi
     lintian --fail-on error,warning "$deb"
     metainfo=$(ls "$ROOT"/build/packaging/*.metainfo.xml)
     # Warnings fail as errors do.
@@ -146,9 +150,35 @@ main() {
     done
     install_dependencies "${stages[@]}"
     leave_session
+    trap print_summary EXIT
     for stage in "${stages[@]}"; do
+        CURRENT_STAGE=$stage
+        STAGE_STARTED=$SECONDS
         "stage_$stage"
+        SUMMARY+=("$(summary_line "$stage" pass)")
     done
+    CURRENT_STAGE=
+}
+
+# One line a stage: its name, pass or fail, and how long it took.
+SUMMARY=()
+CURRENT_STAGE=
+STAGE_STARTED=0
+summary_line() {
+    printf '  %-9s %s  %4d s' "$1" "$2" $((SECONDS - STAGE_STARTED))
+}
+
+# Ends every run, passed or not, with what ran and how it went; a stage
+# that stopped the run is the one that failed.
+print_summary() {
+    local status=$? line
+    [ -z "$CURRENT_STAGE" ] || SUMMARY+=("$(summary_line "$CURRENT_STAGE" FAIL)")
+    [ ${#SUMMARY[@]} -gt 0 ] || return "$status"
+    echo "== Summary"
+    for line in "${SUMMARY[@]}"; do
+        echo "$line"
+    done
+    return "$status"
 }
 
 main "$@"

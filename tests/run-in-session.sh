@@ -31,8 +31,10 @@ session_dir=$(mktemp -d) || exit 1
 chmod 700 "$session_dir"
 server_pid=
 manager_pid=
+test_pid=
 
 end_session() {
+    [ -n "$test_pid" ] && kill "$test_pid" 2>/dev/null
     [ -n "$manager_pid" ] && kill "$manager_pid" 2>/dev/null
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
     wait 2>/dev/null
@@ -124,4 +126,11 @@ kwin) start_kwin ;;
     ;;
 esac
 [ -n "$test_preload" ] && export LD_PRELOAD="$test_preload"
-"$@"
+# In the background, so that a TERM ends the session now, test and all,
+# rather than when the test is done.
+"$@" &
+test_pid=$!
+wait "$test_pid"
+status=$?
+test_pid=
+exit "$status"
