@@ -125,6 +125,7 @@ private slots:
     void noOpenGL();
     void shadersRejected_data();
     void shadersRejected();
+    void fullScreenUnderEglfs();
 
 private:
     QTemporaryDir runtimeDir;
@@ -373,6 +374,39 @@ void TestOrbitViewer::shadersRejected()
     QVERIFY2(reason >= 0, error.constData());
     // Qt's log of what the driver said follows.
     QVERIFY2(error.mid(reason + expected.size()).trimmed().size() > 10, error.constData());
+}
+
+// Full screen without a desktop, as boards run the viewer: Qt's eglfs
+// platform, here on this X server through its X11 device integration where
+// a board would use its display's own. The window fills the screen, whose
+// shape is not square, so the frame checks the projection's aspect too.
+// Pointer input under eglfs comes from evdev or libinput devices, which a
+// virtual X server does not have, so only the frame is checked.
+void TestOrbitViewer::fullScreenUnderEglfs()
+{
+    if (onWayland())
+        QSKIP("eglfs's X11 integration needs an X server");
+    if (scaleFactor() != 1)
+        QSKIP("eglfs is checked in the run at the screen's own scale");
+    Display *display = XOpenDisplay(nullptr);
+    QVERIFY2(display, "needs an X server");
+    const auto closeDisplay = qScopeGuard([display] { XCloseDisplay(display); });
+
+    QProcessEnvironment environment = viewer.processEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("eglfs"));
+    environment.insert(QStringLiteral("QT_QPA_EGLFS_INTEGRATION"), QStringLiteral("eglfs_x11"));
+    viewer.setProcessEnvironment(environment);
+    viewer.start();
+    Window window = 0;
+    QTRY_VERIFY_WITH_TIMEOUT((window = findTopLevelWindow(display, "EGLFS")) != 0, scaledWait(20000));
+    const QSize screen(DisplayWidth(display, DefaultScreen(display)), DisplayHeight(display, DefaultScreen(display)));
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    QCOMPARE(QSize(attributes.width, attributes.height), screen);
+    const OrbitControls camera(5.0f, QVector2D(30.0f, 0.0f));
+    QString problem;
+    QTRY_VERIFY2_WITH_TIMEOUT((problem = screenProblem(screenImage(display, window), camera)).isEmpty(),
+                              qPrintable(problem), scaledWait(20000));
 }
 
 QTEST_GUILESS_MAIN(TestOrbitViewer)

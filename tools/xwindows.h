@@ -8,6 +8,29 @@
 
 #include <X11/Xlib.h>
 
+// A window's title: its EWMH name (UTF-8) where it has one, which is all
+// some windows set (eglfs's on X11), otherwise its ICCCM WM_NAME.
+inline QByteArray windowTitle(Display *display, Window window)
+{
+    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, remaining = 0;
+    unsigned char *data = nullptr;
+    QByteArray title;
+    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &items, &remaining, &data)
+            == Success
+        && type == utf8 && format == 8)
+        title = QByteArray(reinterpret_cast<const char *>(data), int(items));
+    XFree(data);
+    char *name = nullptr;
+    if (title.isNull() && XFetchName(display, window, &name))
+        title = name;
+    XFree(name);
+    return title;
+}
+
 // The mapped window with this title anywhere below `parent`, or 0. A
 // reparenting window manager puts each client window inside a frame of its
 // own, so the whole tree is searched, not only the root's children.
@@ -19,11 +42,9 @@ inline Window findWindowBelow(Display *display, Window parent, const char *title
         return 0;
     for (unsigned int i = 0; i < count && !found; ++i) {
         XWindowAttributes attributes;
-        char *name = nullptr;
-        if (XFetchName(display, children[i], &name) && qstrcmp(name, title) == 0
-            && XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable)
+        if (windowTitle(display, children[i]) == title && XGetWindowAttributes(display, children[i], &attributes)
+            && attributes.map_state == IsViewable)
             found = children[i];
-        XFree(name);
         if (!found)
             found = findWindowBelow(display, children[i], title);
     }
