@@ -32,12 +32,15 @@ constexpr GLfloat SquareVertices[] = {
 };
 // clang-format on
 
-// Rounds half away from zero. Adding 0.5 and truncating would round the
-// largest double below one half up to 1. Out-of-range coordinates saturate
-// instead of overflowing the conversion.
+// Rounds half away from zero. The fraction is compared with one half:
+// adding 0.5 and truncating rounds the largest double below one half up to
+// 1, and so does the round() of some C libraries, MinGW-w64's among them.
+// The subtraction is exact. Out-of-range coordinates saturate instead of
+// overflowing the conversion.
 int roundCoordinate(qreal value)
 {
-    const qreal rounded = std::round(value);
+    const qreal whole = std::trunc(value);
+    const qreal rounded = std::abs(value - whole) >= qreal(0.5) ? whole + std::copysign(qreal(1), value) : whole;
     return int(qBound(qreal(std::numeric_limits<int>::min()), rounded, qreal(std::numeric_limits<int>::max())));
 }
 
