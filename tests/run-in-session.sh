@@ -11,7 +11,8 @@
 #                                             output
 #
 # GNOME's and KDE's compositors run on a session bus of their own, as on a
-# desktop. The test's exit status is the script's.
+# desktop. Each session says what it is (XDG_SESSION_TYPE), as a desktop
+# session does. The test's exit status is the script's.
 set -u
 kind=$1
 shift
@@ -65,7 +66,8 @@ start_openbox() {
     server_pid=$!
     wait_until Xvfb -s "$session_dir/display"
     DISPLAY=:$(cat "$session_dir/display")
-    export DISPLAY
+    XDG_SESSION_TYPE=x11
+    export DISPLAY XDG_SESSION_TYPE
     unset WAYLAND_DISPLAY
     openbox --startup "touch $session_dir/openbox-ready" >"$session_dir/openbox.log" 2>&1 &
     manager_pid=$!
@@ -78,7 +80,8 @@ use_wayland() {
     wait_until "$1" -S "$session_dir/wayland-test"
     WAYLAND_DISPLAY=wayland-test
     QT_QPA_PLATFORM=wayland
-    export WAYLAND_DISPLAY QT_QPA_PLATFORM
+    XDG_SESSION_TYPE=wayland
+    export WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
     unset DISPLAY
 }
 

@@ -50,6 +50,21 @@ static bool onlyOpenGLES()
     return QOpenGLContext::openGLModuleType() == QOpenGLContext::LibGLES;
 }
 
+// Why the window's frames cannot be judged here, or nothing. Stacked on a
+// desktop's own scale, QT_SCALE_FACTOR tests Qt's way of combining the two
+// rather than the viewer: on Weston at scale 2, Qt 6.4 leaves the last
+// device pixels of a 2.5 frame undrawn. Its runs are for desktops that do
+// not scale themselves, as the test command's displays do not.
+static QString stackedScale(const QWindow &window)
+{
+    const double factor = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble();
+    if (factor == 1 || qFuzzyCompare(window.devicePixelRatio(), factor))
+        return {};
+    return QStringLiteral("QT_SCALE_FACTOR %1 runs on desktops that do not scale themselves; this one scales by %2")
+        .arg(factor)
+        .arg(window.devicePixelRatio() / factor);
+}
+
 class TestOpenGLWindow : public QObject
 {
     Q_OBJECT
@@ -156,6 +171,8 @@ void TestOpenGLWindow::frame()
     QVERIFY2(
         window.devicePixelRatio() >= factor,
         qPrintable(QStringLiteral("device pixel ratio %1 at scale %2").arg(window.devicePixelRatio()).arg(factor)));
+    if (const QString reason = stackedScale(window); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
     verifyOwnFrames(window, events, frames);
     verifyFrame(window, square);
 }
@@ -224,6 +241,8 @@ void TestOpenGLWindow::collapsedWindow()
 {
     ProbeWindow window;
     showAndWaitForFrame(window);
+    if (const QString reason = stackedScale(window); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
     const QSize first = window.size();
     window.resizeGL(0, first.height());
     window.resizeGL(first.width(), 0);

@@ -104,10 +104,13 @@ static QString screenProblem(const QImage &image, const OrbitControls &camera, i
     return {};
 }
 
-// The Wayland run: no X server to find the window or close it through.
+// On Wayland there is no X server to find the window or close it through:
+// the Wayland session's run says so, and so does a Wayland desktop that has
+// no X server beside it.
 static bool onWayland()
 {
-    return qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("wayland");
+    return qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("wayland")
+           || (qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
 }
 
 class TestOrbitViewer : public QObject
@@ -345,15 +348,26 @@ void TestOrbitViewer::shadersRejected()
     environment.insert(QStringLiteral("MESA_SHADER_DUMP_PATH"), dumped.path());
     viewer.setProcessEnvironment(environment);
     viewer.start();
+    // Qt may compile shaders of its own (Wayland's decorations); the
+    // viewer's are told by their text.
     const QDir dump(dumped.path());
-    QTRY_COMPARE_WITH_TIMEOUT(dump.entryList(QDir::Files).size(), 2, scaledWait(20000));
+    const auto dumpedShader = [&dump](const QString &pattern, const QByteArray &text) {
+        for (const QString &name : dump.entryList({pattern}, QDir::Files)) {
+            QFile file(dump.filePath(name));
+            if (file.open(QIODevice::ReadOnly) && file.readAll().contains(text))
+                return name;
+        }
+        return QString();
+    };
+    QString vertexShader, fragmentShader;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(vertexShader = dumpedShader(QStringLiteral("VS_*.glsl"), "uMvpMatrix")).isEmpty()
+            && !(fragmentShader = dumpedShader(QStringLiteral("FS_*.glsl"), "vec4(0.058, 0.615, 0.345, 1.0)"))
+                    .isEmpty(),
+        scaledWait(20000));
     viewer.kill();
     viewer.waitForFinished(scaledWait(30000));
-    const QStringList vertexShaders = dump.entryList({QStringLiteral("VS_*.glsl")});
-    const QStringList fragmentShaders = dump.entryList({QStringLiteral("FS_*.glsl")});
-    if (vertexShaders.size() != 1 || fragmentShaders.size() != 1)
-        QSKIP("the driver is not Mesa, or does not dump the shaders it is given");
-    for (const auto &[name, text] : {std::pair(vertexShaders.first(), vertex), {fragmentShaders.first(), fragment}}) {
+    for (const auto &[name, text] : {std::pair(vertexShader, vertex), {fragmentShader, fragment}}) {
         if (text.isEmpty())
             continue;
         QFile file(QDir(replaced.path()).filePath(name));
