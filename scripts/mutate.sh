@@ -4,18 +4,37 @@
 # when a fault survives, when one no longer applies, or when one does not
 # build. Run by `scripts/test.sh mutate`, in a private display; the
 # project's own files are never changed.
+#
+# A fault marked "platform: windows" is planted by scripts/windows.sh, which
+# runs this with MUTATE_PLATFORM=windows: the copy is built with the windows
+# preset (ORBITVIEWER_WINDOWS_QT names the Qt), and the native tests of
+# build/tests drive the copy's viewer through Wine.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 
 # MUTATE_LIST names another list, e.g. only the faults a change adds.
 LIST=${MUTATE_LIST:-$ROOT/tests/mutants.txt}
+PLATFORM=${MUTATE_PLATFORM:-linux}
 COPY=$ROOT/build-mutate
-# The Release preset, built inside the copy.
-BUILD=$COPY/build
+if [ "$PLATFORM" = windows ]; then
+    PRESET=windows
+    BUILD=$COPY/build-windows
+    TESTS=$ROOT/build/tests
+    export ORBITVIEWER_COMMAND="sh $ROOT/tests/run-under-wine.sh $BUILD/orbitviewer.exe"
+    ORBITVIEWER_WINE_PATH=$ORBITVIEWER_WINDOWS_QT/bin
+    for dll in libstdc++-6.dll libwinpthread-1.dll; do
+        ORBITVIEWER_WINE_PATH+=:$(dirname "$(realpath "$(x86_64-w64-mingw32-g++-posix -print-file-name=$dll)")")
+    done
+    export ORBITVIEWER_WINE_PATH
+else
+    PRESET=release
+    BUILD=$COPY/build
+    TESTS=$BUILD/tests
+fi
 # A test that hangs is a test that has failed.
 TEST_TIMEOUT=${MUTATE_TEST_TIMEOUT:-180}
 
-caught=0 survived=0 broken=0 equivalent=0
+caught=0 survived=0 broken=0 equivalent=0 elsewhere=0
 
 # A fresh copy of the sources. Every file gets the current time, so that the
 # build never takes a restored file for older than what a fault compiled.
@@ -26,7 +45,7 @@ copy_sources() {
 }
 
 build_copy() {
-    (cd "$COPY" && cmake --preset release >/dev/null && cmake --build --preset release >"$COPY/build.log" 2>&1)
+    (cd "$COPY" && cmake --preset "$PRESET" >/dev/null && cmake --build --preset "$PRESET" >"$COPY/build.log" 2>&1)
 }
 
 # Replaces the one occurrence of $2 in file $1 (of the copy) by $3; "\n" in
@@ -60,7 +79,7 @@ replace_once() {
 first_failing() {
     local command
     for command in "$@"; do
-        if ! (cd "$BUILD/tests" && timeout "$TEST_TIMEOUT" bash -c "$command") >"$COPY/test.log" 2>&1; then
+        if ! (cd "$TESTS" && timeout "$TEST_TIMEOUT" bash -c "$command") >"$COPY/test.log" 2>&1; then
             echo "$command"
             return 0
         fi
@@ -73,8 +92,13 @@ plant() {
     local name=$1 file=$2 from=$3 to=$4
     shift 4
     local backup=$COPY/original problem by targets
-    # Only the test programs the commands run (and what they depend on).
-    mapfile -t targets < <(printf '%s\n' "$@" | grep -o '\./tst_[a-z0-9_]*' | sed 's|^\./||' | sort -u)
+    # Only the test programs the commands run (and what they depend on); on
+    # Windows the tests are native and drive the copy's viewer.
+    if [ "$PLATFORM" = windows ]; then
+        targets=(orbitviewer)
+    else
+        mapfile -t targets < <(printf '%s\n' "$@" | grep -o '\./tst_[a-z0-9_]*' | sed 's|^\./||' | sort -u)
+    fi
     cp "$COPY/$file" "$backup"
     if ! problem=$(replace_once "$file" "$from" "$to"); then
         echo "  out of date: $name: $problem"
@@ -108,13 +132,17 @@ note_equivalent() {
 
 # Reads the list block by block and plants or notes each.
 run_list() {
-    local line key value name='' kind='' file='' from='' to='' why='' runs=()
+    local line key value name='' kind='' file='' from='' to='' why='' platform=linux runs=()
     finish_block() {
-        case $kind in
-        fault) plant "$name" "$file" "$from" "$to" "${runs[@]}" ;;
-        equivalent) note_equivalent "$name" "$file" "$from" "$why" ;;
-        esac
-        kind='' name='' file='' from='' to='' why='' runs=()
+        if [ -n "$kind" ] && [ "$platform" != "$PLATFORM" ]; then
+            elsewhere=$((elsewhere + 1))
+        else
+            case $kind in
+            fault) plant "$name" "$file" "$from" "$to" "${runs[@]}" ;;
+            equivalent) note_equivalent "$name" "$file" "$from" "$why" ;;
+            esac
+        fi
+        kind='' name='' file='' from='' to='' why='' platform=linux runs=()
     }
     while IFS= read -r line || [ -n "$line" ]; do
         case $line in
@@ -136,6 +164,7 @@ run_list() {
         from) from=$value ;;
         to) to=$value ;;
         why) why=$value ;;
+        platform) platform=$value ;;
         run) runs+=("$value") ;;
         *)
             echo "$LIST: unknown line: $line" >&2
@@ -156,14 +185,18 @@ main() {
     fi
     # Every test run against a fault must pass without one.
     local commands failing
-    mapfile -t commands < <(sed -n 's/^run: //p' "$LIST" | sort -u)
+    mapfile -t commands < <(awk -v RS= -v platform="$PLATFORM" '
+        { mine = $0 ~ /(^|\n)platform: / ? $0 ~ ("(^|\n)platform: " platform "(\n|$)") : platform == "linux" }
+        mine { n = split($0, lines, "\n"); for (i = 1; i <= n; i++) if (sub(/^run: /, "", lines[i])) print lines[i] }
+        ' "$LIST" | sort -u)
     if failing=$(first_failing "${commands[@]}"); then
         cat "$COPY/test.log"
         echo "\"$failing\" fails with no fault planted." >&2
         exit 1
     fi
     run_list
-    echo "$caught of $((caught + survived)) planted faults caught; $equivalent equivalent changes not planted"
+    echo "$caught of $((caught + survived)) planted faults caught; $equivalent equivalent changes not planted;" \
+        "$elsewhere left to another platform's run"
     [ "$survived" -eq 0 ] && [ "$broken" -eq 0 ]
 }
 

@@ -1,0 +1,131 @@
+# Builds qtbase from this Debian release's own source package, for a
+# configuration Debian does not ship (Windows, OpenGL ES 2.0), once: the
+# result is cached outside the tree, keyed by the source's version and the
+# configuration, and later runs reuse it. Sourced after setup.sh, not run.
+#
+#   qt_prefix windows|gles   prints the install prefix of that configuration,
+#                            building it first when the cache does not hold it
+#
+# The cache lives in ORBITVIEWER_QT_CACHE (default /var/cache/orbitviewer):
+# src/ holds the unpacked source, and each configuration is a directory of its
+# own, qtbase-<version>-<name>-<hash of its options>. Removing a directory
+# rebuilds it next time.
+
+QT_CACHE=${ORBITVIEWER_QT_CACHE:-/var/cache/orbitviewer}
+
+# The version of the Qt whose host tools (moc, rcc) build the project: the
+# source must be the same, or the generated code will not match the headers.
+qt_source_version() {
+    dpkg-query -W -f='${source:Version}' qt6-base-dev-tools
+}
+
+# apt-get with a private state of its own, reading deb-src entries for the
+# Debian archives this machine already uses: the host's apt configuration,
+# lists and sources are left as they were.
+private_apt() {
+    local state=$QT_CACHE/apt
+    apt-get -o Dir::Etc::SourceList="$state/sources.list" -o Dir::Etc::SourceParts=/dev/null \
+        -o Dir::State::Lists="$state/lists" -o Dir::Cache="$state/cache" -o APT::Sandbox::User=root "$@"
+}
+
+# Unpacks the source package, Debian's patches applied, into src/ and prints
+# its directory.
+fetch_qt_source() {
+    local version upstream dir
+    version=$(qt_source_version)
+    upstream=${version#*:}
+    upstream=${upstream%-*}
+    dir=$QT_CACHE/src/qt6-base-$upstream
+    if [ ! -e "$dir/.unpacked-$version" ]; then
+        echo "== qt6-base $version source from this machine's Debian archive" >&2
+        mkdir -p "$QT_CACHE/apt/lists/partial" "$QT_CACHE/apt/cache/archives/partial" "$QT_CACHE/src"
+        debian_sources | awk '{ print "deb-src", $0 }' >"$QT_CACHE/apt/sources.list"
+        if [ ! -s "$QT_CACHE/apt/sources.list" ]; then
+            echo "No Debian archive found in this machine's apt sources to fetch qt6-base's source from." >&2
+            return 1
+        fi
+        private_apt update -qq >&2 || return 1
+        rm -rf "$dir"
+        (cd "$QT_CACHE/src" && private_apt source -qq "qt6-base=$version" >&2) || return 1
+        touch "$dir/.unpacked-$version"
+    fi
+    echo "$dir"
+}
+
+# What the viewer and its tests use of qtbase, and nothing else: Core, Gui,
+# OpenGL, Widgets and Test. Qt's own copies of its third-party libraries, so
+# that nothing built for another system is picked up by accident.
+QT_COMMON_OPTIONS=(
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF
+    -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF -DFEATURE_glib=OFF
+    -DFEATURE_zstd=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_androiddeployqt=OFF
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_doubleconversion=OFF
+)
+
+# Windows x64 with MinGW-w64, OpenGL dynamic as in Qt's own Windows packages:
+# the desktop driver (opengl32.dll), or the software rasterizer
+# (opengl32sw.dll) where that is asked for or the desktop one fails.
+#   tabletevent, direct2d: Debian's source drops wintab, and MinGW has no
+#       wintab.h or the Direct2D headers these need;
+#   directwrite3: in 6.4 its font database is built only with direct2d, while
+#       the platform plugin asks for it whenever directwrite3 is on.
+qt_windows_options() {
+    QT_OPTIONS=("${QT_COMMON_OPTIONS[@]}" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DINPUT_opengl=dynamic
+        -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF)
+}
+
+# Linux with OpenGL ES 2.0 only, as boards' Qt is built: every context ES,
+# QOpenGLFunctions resolved straight from libGLESv2, surfaces from EGL. The
+# xcb platform on EGL for desktops and tests, and eglfs with its X11 device
+# integration, which stands in for a board's display here. Fonts through
+# fontconfig, which needs the system's FreeType.
+QT_GLES_PACKAGES=(libgles-dev libegl-dev libx11-dev libx11-xcb-dev libxcb1-dev libxcb-glx0-dev libxcb-icccm4-dev
+    libxcb-image0-dev libxcb-keysyms1-dev libxcb-randr0-dev libxcb-render-util0-dev libxcb-shape0-dev
+    libxcb-shm0-dev libxcb-sync-dev libxcb-xfixes0-dev libxcb-xinerama0-dev libxcb-xkb-dev libxcb-xinput-dev
+    libxcb-util-dev libxkbcommon-dev libxkbcommon-x11-dev libxrender-dev libfontconfig-dev libfreetype-dev)
+qt_gles_options() {
+    QT_OPTIONS=("${QT_COMMON_OPTIONS[@]}" -DINPUT_opengl=es2 -DFEATURE_xcb=ON -DFEATURE_xcb_egl_plugin=ON
+        -DFEATURE_eglfs=ON -DFEATURE_eglfs_x11=ON -DFEATURE_kms=OFF -DFEATURE_gbm=OFF -DFEATURE_libinput=OFF
+        -DFEATURE_tslib=OFF -DFEATURE_system_freetype=ON -DFEATURE_fontconfig=ON)
+}
+
+qt_prefix() {
+    local name=$1 version key prefix source build started QT_OPTIONS=()
+    case $name in
+    windows) qt_windows_options ;;
+    gles) qt_gles_options ;;
+    *)
+        echo "qt_prefix: no Qt configuration named '$name'" >&2
+        return 1
+        ;;
+    esac
+    set -- "${QT_OPTIONS[@]}"
+    version=$(qt_source_version) || return 1
+    key=$(printf '%s\n' "$@" | sha256sum | cut -c1-12)
+    prefix=$QT_CACHE/qtbase-${version//[:~]/_}-$name-$key
+    if [ -e "$prefix/.complete" ]; then
+        echo "== Qt $version ($name) from the cache: $prefix" >&2
+        echo "$prefix"
+        return 0
+    fi
+    source=$(fetch_qt_source) || return 1
+    build=$QT_CACHE/build-$name-$key
+    started=$SECONDS
+    echo "== Building Qt $version ($name) into $prefix; this takes about half an hour on 2 cores" >&2
+    rm -rf "$build" "$prefix"
+    if ! cmake -S "$source" -B "$build" -G Ninja -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >"$build.log" 2>&1 ||
+        ! cmake --build "$build" -j2 >>"$build.log" 2>&1 ||
+        ! cmake --install "$build" --strip >>"$build.log" 2>&1; then
+        tail -n 40 "$build.log" >&2
+        echo "Building Qt ($name) failed; the whole log is $build.log." >&2
+        return 1
+    fi
+    # The licence texts go with the libraries, for whoever passes them on.
+    cp -r "$source/LICENSES" "$prefix/LICENSES"
+    rm -rf "$build" "$build.log"
+    touch "$prefix/.complete"
+    echo "== Qt ($name) built in $((SECONDS - started)) s" >&2
+    echo "$prefix"
+}
