@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The viewer and its suite on a Qt built for OpenGL ES 2.0 alone, as boards
+# and embedded images build it (Debian's Qt is built for desktop OpenGL):
+# qtbase built once from Debian's own source (scripts/qt-from-source.sh,
+# cached in /var/cache/orbitviewer), the project built against it (the gles
+# preset, build-gles/), and the Release suite run in a private X server,
+# where Mesa gives real ES 2.0 contexts through EGL. Then the viewer full
+# screen under eglfs, as boards run it, on a screen that is not square.
+#
+#   scripts/test-gles.sh
+#
+# Needs root to install what is missing, and about half an hour the first
+# time.
+set -euo pipefail
+source "$(dirname "$0")/setup.sh"
+source "$ROOT/scripts/qt-from-source.sh"
+
+install_dependencies() {
+    ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" "${TEST_PROGRAMS[@]}" "${QT_GLES_PACKAGES[@]}" \
+        dpkg-dev
+}
+
+build() {
+    local qt
+    qt=$(qt_prefix gles) || exit 1
+    echo "== Release build against Qt for OpenGL ES 2.0 (build-gles/)"
+    (cd "$ROOT" && ORBITVIEWER_GLES_QT=$qt cmake --preset gles >/dev/null && cmake --build --preset gles) || exit 1
+}
+
+# An ES-only Qt calls libGLESv2 directly; desktop libGL must not come in.
+check_libraries() {
+    local libraries
+    libraries=$(ldd "$ROOT/build-gles/orbitviewer")
+    if ! grep -q 'libGLESv2\.so' <<<"$libraries" || grep -qE 'lib(GL|OpenGL)\.so' <<<"$libraries"; then
+        echo "$libraries" >&2
+        echo "The viewer must link libGLESv2 and not desktop libGL." >&2
+        exit 1
+    fi
+    echo "build-gles/orbitviewer links $(grep -oE 'lib(GLESv2|EGL)\.so[^ ]*' <<<"$libraries" | sort -u | xargs)," \
+        "and no desktop libGL"
+}
+
+run_suite() {
+    echo "== Test suite on Qt for OpenGL ES 2.0"
+    (cd "$ROOT" && in_private_display ctest --preset gles)
+}
+
+# The real executable under eglfs on an 800 x 600 screen.
+check_eglfs() {
+    echo "== Full screen under eglfs (X11 device integration), 800 x 600"
+    (cd "$ROOT/build-gles/tests" &&
+        xvfb-run -a -s "-screen 0 800x600x24 -noreset" ./tst_orbitviewer fullScreenUnderEglfs)
+}
+
+install_dependencies
+leave_session
+build
+check_libraries
+run_suite
+check_eglfs
