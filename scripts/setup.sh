@@ -151,6 +151,30 @@ in_private_display() {
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
 }
 
+# The rows the last CTest run in build directory $1 skipped, with their
+# reasons, one line a test, function and reason: CTest counts a test whose
+# rows skip as passed, and shows none of its output.
+print_skips() {
+    local log=$1/Testing/Temporary/LastTest.log
+    [ -f "$log" ] || return 0
+    awk '
+        /^[0-9]+\/[0-9]+ Testing: / { test = $3 }
+        /^SKIP   : / {
+            line = substr($0, 10)
+            cut = index(line, ") ")
+            function_name = substr(line, 1, index(line, "(") - 1)
+            sub(/^[A-Za-z]+::/, "", function_name)
+            key = test ": " function_name ": " substr(line, cut + 2)
+            if (!(key in count)) order[++n] = key
+            count[key]++
+        }
+        END {
+            if (n) print "Skipped, with their reasons:"
+            for (i = 1; i <= n; i++)
+                print "  " order[i] (count[order[i]] > 1 ? " (" count[order[i]] " rows)" : "")
+        }' "$log"
+}
+
 # Configures and builds one of CMakePresets.json's presets; extra arguments
 # go to the build (e.g. --target orbitviewer).
 build_preset() {

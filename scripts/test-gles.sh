@@ -43,6 +43,7 @@ check_libraries() {
 run_suite() {
     echo "== Test suite on Qt for OpenGL ES 2.0"
     (cd "$ROOT" && in_private_display ctest --preset gles)
+    print_skips "$ROOT/build-gles"
 }
 
 # The real executable under eglfs on an 800 x 600 screen.

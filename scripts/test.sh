@@ -38,6 +38,10 @@ install_dependencies() {
 build_and_test() {
     build_preset "$1"
     (cd "$ROOT" && in_private_display ctest --preset "$1")
+    case $1 in
+    release) print_skips "$ROOT/build" ;;
+    *) print_skips "$ROOT/build-sanitize" ;;
+    esac
 }
 
 stage_release() {

@@ -90,6 +90,7 @@ run_suite() {
     new_prefix
     echo "== Test suite for Windows, under $(wine --version) in a private prefix, time limits x$TIME_FACTOR"
     (cd "$ROOT" && ctest --preset windows)
+    print_skips "$ROOT/build-windows"
 }
 
 make_zip() {
