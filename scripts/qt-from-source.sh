@@ -91,6 +91,21 @@ qt_gles_options() {
         -DFEATURE_tslib=OFF -DFEATURE_system_freetype=ON -DFEATURE_fontconfig=ON)
 }
 
+# What a configuration is, independent of where this checkout lives: its
+# options with the checkout's path taken out, and the contents of the files
+# they name (the toolchain file), so that every clone shares one build and
+# a changed toolchain makes a new one.
+qt_configuration_key() {
+    local option value
+    for option in "$@"; do
+        echo "${option//$ROOT\//}"
+        value=${option#*=}
+        if [ -f "$value" ]; then
+            cat "$value"
+        fi
+    done | sha256sum | cut -c1-12
+}
+
 qt_prefix() {
     local name=$1 version key prefix source build started QT_OPTIONS=()
     case $name in
@@ -103,7 +118,7 @@ qt_prefix() {
     esac
     set -- "${QT_OPTIONS[@]}"
     version=$(qt_source_version) || return 1
-    key=$(printf '%s\n' "$@" | sha256sum | cut -c1-12)
+    key=$(qt_configuration_key "$@")
     prefix=$QT_CACHE/qtbase-${version//[:~]/_}-$name-$key
     if [ -e "$prefix/.complete" ]; then
         echo "== Qt $version ($name) from the cache: $prefix" >&2
