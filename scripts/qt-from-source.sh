@@ -125,6 +125,10 @@ qt_prefix() {
         echo "$prefix"
         return 0
     fi
+    if ! mkdir -p "$QT_CACHE" 2>/dev/null || [ ! -w "$QT_CACHE" ]; then
+        echo "The Qt cache $QT_CACHE cannot be written: run as root, or set ORBITVIEWER_QT_CACHE." >&2
+        return 1
+    fi
     source=$(fetch_qt_source) || return 1
     build=$QT_CACHE/build-$name-$key
     started=$SECONDS
