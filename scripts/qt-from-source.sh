@@ -8,8 +8,8 @@
 #
 # The cache lives in ORBITVIEWER_QT_CACHE (default /var/cache/orbitviewer):
 # src/ holds the unpacked source, and each configuration is a directory of its
-# own, qtbase-<version>-<name>-<hash of its options>. Removing a directory
-# rebuilds it next time.
+# own, qtbase-<version>-<name>-<key> (qt_configuration_key). Removing a
+# directory rebuilds it next time.
 
 QT_CACHE=${ORBITVIEWER_QT_CACHE:-/var/cache/orbitviewer}
 
@@ -66,7 +66,8 @@ QT_COMMON_OPTIONS=(
 
 # Windows x64 with MinGW-w64, OpenGL dynamic as in Qt's own Windows packages:
 # the desktop driver (opengl32.dll), or the software rasterizer
-# (opengl32sw.dll) where that is asked for or the desktop one fails.
+# (opengl32sw.dll) where that is asked for, or where Qt distrusts the GPU or
+# the desktop driver fails.
 #   tabletevent, direct2d: Debian's source drops wintab, and MinGW has no
 #       wintab.h or the Direct2D headers these need;
 #   directwrite3: in 6.4 its font database is built only with direct2d, while
