@@ -132,6 +132,8 @@ private slots:
     void fullScreenUnderEglfs();
 
 private:
+    void runToFailure(QByteArray *error);
+
     QTemporaryDir runtimeDir;
     QProcess viewer;
     QStringList viewerArguments; // the command's own, before a test's
@@ -293,6 +295,17 @@ void TestOrbitViewer::startOnWayland()
     QCOMPARE(viewer.readAllStandardOutput() + viewer.readAllStandardError(), QByteArray());
 }
 
+// Starts the viewer, which must end by itself with status 1 and leave in
+// *error what it wrote to stderr.
+void TestOrbitViewer::runToFailure(QByteArray *error)
+{
+    viewer.start();
+    QVERIFY(viewer.waitForFinished(scaledWait(20000)));
+    QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(viewer.exitCode(), 1);
+    *error = viewer.readAllStandardError();
+}
+
 void TestOrbitViewer::noOpenGL_data()
 {
     QTest::addColumn<QString>("variable");
@@ -318,11 +331,10 @@ void TestOrbitViewer::noOpenGL()
         environment.remove(QStringLiteral("DISPLAY"));
     viewer.setProcessEnvironment(environment);
 
-    viewer.start();
-    QVERIFY(viewer.waitForFinished(scaledWait(20000)));
-    QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(viewer.exitCode(), 1);
-    const QByteArray error = viewer.readAllStandardError();
+    QByteArray error;
+    runToFailure(&error);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY2(error.contains("orbitviewer: OpenGL could not be initialised: "), error.constData());
 }
 
@@ -381,11 +393,10 @@ void TestOrbitViewer::shadersRejected()
     environment.remove(QStringLiteral("MESA_SHADER_DUMP_PATH"));
     environment.insert(QStringLiteral("MESA_SHADER_READ_PATH"), replaced.path());
     viewer.setProcessEnvironment(environment);
-    viewer.start();
-    QVERIFY(viewer.waitForFinished(scaledWait(20000)));
-    QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(viewer.exitCode(), 1);
-    const QByteArray error = viewer.readAllStandardError();
+    QByteArray error;
+    runToFailure(&error);
+    if (QTest::currentTestFailed())
+        return;
     const QByteArray expected("orbitviewer: OpenGL could not be initialised: the driver did not build the shaders: ");
     const qsizetype reason = error.indexOf(expected);
     QVERIFY2(reason >= 0, error.constData());
