@@ -2,7 +2,7 @@
 # of test-in-debian-root.sh --arch lasts: Debian 13's qemu-user, unpacked into
 # a temporary directory of its own, registered through binfmt_misc. Debian
 # 12's qemu 7.2 will not do: a QProcess cannot start a program under it.
-# Sourced, not run; needs root.
+# Sourced after setup.sh, not run; needs root.
 #
 # On the host, register_emulator mounts binfmt_misc if it is not mounted and
 # adds one entry to it (orbitviewer-<pid>-<cpu>); remove_emulation takes both

@@ -58,45 +58,60 @@ ensure_packages() {
 
     echo "Installing ${missing[*]} ..."
     if [ -z "${APT_UPDATED:-}" ]; then
-        as_root apt-get update -qq || exit 1
+        apt_get_waiting update -qq || exit 1
         APT_UPDATED=1
     fi
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null ||
-        exit 1
+    apt_get_waiting install -y -qq "${options[@]}" "${missing[@]}" >/dev/null || exit 1
+}
+
+# apt-get as root, waiting while another apt or dpkg holds its locks, as the
+# automatic updates of a freshly installed desktop do for minutes: up to
+# APT_LOCK_WAIT seconds (default 600), saying so, then going on.
+apt_get_waiting() {
+    local limit=${APT_LOCK_WAIT:-600} started=$SECONDS said= errors status
+    errors=$(mktemp)
+    while true; do
+        status=0
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=10 "$@" 2>"$errors" || status=$?
+        if [ $status -eq 0 ] || ! grep -qE 'Could not get lock|Unable to (acquire|lock)' "$errors" ||
+            [ $((SECONDS - started)) -ge "$limit" ]; then
+            cat "$errors" >&2
+            rm -f "$errors"
+            return $status
+        fi
+        [ -n "$said" ] || echo "Another apt or dpkg holds its locks; waiting for it (up to $limit s) ..." >&2
+        said=1
+        sleep 5
+    done
 }
 
 # This machine's apt sources for Debian itself, one "URI suite component..."
-# line for each suite: deb822 stanzas of Types deb first, then one-line deb
-# entries. A source counts as Debian's when one of its suites is this
-# release's codename or one of its updates (bookworm-security); other
-# vendors' sources (a cloud SDK, Node.js) do not.
+# line for each suite, as apt itself reads them (apt-get indextargets): both
+# source formats, and suites by codename (bookworm, bookworm-security) or by
+# name (stable, testing, unstable, sid). A source counts as Debian's when the
+# Release file apt fetched from it says its origin is Debian; other vendors'
+# sources (a cloud SDK, Node.js) do not. Where apt has fetched no Release
+# file yet, root fetches them first.
 debian_sources() {
-    local codename
-    codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
-    {
-        cat /etc/apt/sources.list.d/*.sources 2>/dev/null
-        echo
-    } | awk -v codename="$codename" '
-        function flush() {
-            if (types ~ /(^| )deb( |$)/ && uris != "")
-                for (i = 1; i <= nsuites; i++)
-                    if (codename == "" || suites[i] == codename || index(suites[i], codename "-") == 1)
-                        print uris, suites[i], components
-            types = uris = components = ""; nsuites = 0
+    local targets
+    targets=$(debian_index_targets)
+    if ! grep -q '^Debian|' <<<"$targets" && [ "$(id -u)" -eq 0 ]; then
+        apt_get_waiting update -qq >&2 || return 1
+        targets=$(debian_index_targets)
+    fi
+    awk -F'|' '
+        $1 == "Debian" {
+            key = $2 " " $3
+            if (!(key in components)) order[++n] = key
+            if (index(" " components[key] " ", " " $4 " ") == 0) components[key] = components[key] " " $4
         }
-        /^[[:space:]]*$/ { flush(); next }
-        /^#/ { next }
-        tolower($1) == "types:" { $1 = ""; types = substr($0, 2) }
-        tolower($1) == "uris:" { uris = $2 }
-        tolower($1) == "suites:" { nsuites = split(substr($0, index($0, $2)), suites, " ") }
-        tolower($1) == "components:" { $1 = ""; components = substr($0, 2) }
-        END { flush() }'
-    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-        awk -v codename="$codename" '
-        $1 == "deb" {
-            sub(/^deb[[:space:]]+(\[[^]]*\][[:space:]]+)?/, "")
-            if (codename == "" || $2 == codename || index($2, codename "-") == 1) print
-        }'
+        END { for (i = 1; i <= n; i++) print order[i] components[order[i]] }' <<<"$targets"
+}
+
+# Every binary package index apt reads: "origin|URI|suite|component".
+debian_index_targets() {
+    apt-get indextargets --format '$(ORIGIN)|$(REPO_URI)|$(RELEASE)|$(COMPONENT)' \
+        'Created-By: Packages' 'Target-Of: deb' 2>/dev/null | sed '/^$/d'
 }
 
 # The Debian archive to make roots from: DEBIAN_MIRROR when set, otherwise
@@ -128,6 +143,14 @@ as_root() {
     fi
 }
 
+# Runs a command in the background and waits for it, so that INT or TERM
+# reach the calling script's trap at once rather than when the command has
+# ended.
+interruptibly() {
+    "$@" &
+    wait $!
+}
+
 # Forgets the desktop session this runs from: its display, and the Qt and
 # Mesa settings that would change what a test sees (scale, platform, GL
 # version, logging, locale). Tests and benchmarks then mean the same
@@ -151,28 +174,81 @@ in_private_display() {
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
 }
 
-# The rows the last CTest run in build directory $1 skipped, with their
-# reasons, one line a test, function and reason: CTest counts a test whose
-# rows skip as passed, and shows none of its output.
-print_skips() {
-    local log=$1/Testing/Temporary/LastTest.log
-    [ -f "$log" ] || return 0
-    awk '
-        /^[0-9]+\/[0-9]+ Testing: / { test = $3 }
-        /^SKIP   : / {
-            line = substr($0, 10)
-            cut = index(line, ") ")
-            function_name = substr(line, 1, index(line, "(") - 1)
-            sub(/^[A-Za-z]+::/, "", function_name)
-            key = test ": " function_name ": " substr(line, cut + 2)
-            if (!(key in count)) order[++n] = key
-            count[key]++
+# Before a CTest run of build directory $1: no results of an earlier run
+# may be judged as this one's.
+clear_results() {
+    rm -f "$1"/tests/results/*.tap
+}
+
+# The rows the CTest run in build directory $1 skipped, from the TAP results
+# each test wrote (with Windows' line ends under Wine): one
+# "<test> | <function(row)> | <reason>" line a row.
+skipped_rows() {
+    local file
+    for file in "$1"/tests/results/*.tap; do
+        [ -e "$file" ] || continue
+        awk -v test="$(basename "$file" .tap)" '
+            { sub(/\r$/, "") }
+            /^ok [0-9]+ - .* # SKIP/ {
+                line = $0
+                sub(/^ok [0-9]+ - /, "", line)
+                cut = index(line, " # SKIP")
+                reason = substr(line, cut + 7)
+                sub(/^ /, "", reason)
+                print test " | " substr(line, 1, cut - 1) " | " reason
+            }' "$file"
+    done | sort
+}
+
+# Judges the skips of the CTest run in build directory $1, which is run $2
+# of tests/expected-skips.txt: prints them with their reasons, and fails,
+# naming the rows, when one was not expected there, or when an expected one
+# did not happen. CTest counts a test whose rows skip as passed.
+judge_skips() {
+    local build=$1 run=$2 actual verdict
+    actual=$(skipped_rows "$build")
+    if [ -n "$actual" ]; then
+        echo "Skipped, with their reasons:"
+        sed 's/^/  /' <<<"$actual"
+    fi
+    verdict=$(SKIPPED_ROWS=$actual awk -v run="$run" '
+        # A "*" in a row stands for any text; everything else is literal.
+        function pattern(text) {
+            gsub(/[][\\.^$+?(){}|\/]/, "\\\\&", text)
+            gsub(/\*/, ".*", text)
+            return "^" text "$"
+        }
+        /^#/ || !/ [|] / { next }
+        {
+            split($0, field, / [|] /)
+            n = split(field[1], runs, " ")
+            for (i = 1; i <= n; i++)
+                if (runs[i] == run) {
+                    listed[++count] = field[2] " | " field[3] " | " field[4]
+                    regex[count] = pattern(listed[count])
+                }
         }
         END {
-            if (n) print "Skipped, with their reasons:"
-            for (i = 1; i <= n; i++)
-                print "  " order[i] (count[order[i]] > 1 ? " (" count[order[i]] " rows)" : "")
-        }' "$log"
+            lines = split(ENVIRON["SKIPPED_ROWS"], row, "\n")
+            for (i = 1; i <= lines; i++) {
+                if (row[i] == "") continue
+                found = 0
+                for (j = 1; j <= count; j++)
+                    if (row[i] ~ regex[j]) { found = 1; seen[j] = 1 }
+                if (!found) print "unexpected: " row[i]
+            }
+            for (j = 1; j <= count; j++)
+                if (!seen[j]) print "missing: " listed[j]
+        }' "$ROOT/tests/expected-skips.txt")
+    if grep -q '^unexpected: ' <<<"$verdict"; then
+        echo "Skipped, but not expected to skip in the $run run (tests/expected-skips.txt):" >&2
+        sed -n 's/^unexpected: /  /p' <<<"$verdict" >&2
+    fi
+    if grep -q '^missing: ' <<<"$verdict"; then
+        echo "Expected to skip in the $run run (tests/expected-skips.txt), but did not:" >&2
+        sed -n 's/^missing: /  /p' <<<"$verdict" >&2
+    fi
+    [ -z "$verdict" ]
 }
 
 # Configures and builds one of CMakePresets.json's presets; extra arguments
@@ -181,6 +257,21 @@ build_preset() {
     local preset=$1
     shift
     (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" "$@") || exit 1
+}
+
+# Configures preset $1, whose build folder is $2, against the Qt installed
+# in $3, which the preset reads from the variable $4; further arguments go to
+# CMake. Afresh when the folder was configured against another Qt: it would
+# otherwise keep the Qt it found first.
+configure_against_qt() {
+    local preset=$1 binary=$2 qt=$3 variable=$4 fresh=()
+    shift 4
+    if [ -f "$binary/CMakeCache.txt" ] &&
+        ! grep -qxF "ORBITVIEWER_CONFIGURED_PREFIX_PATH:INTERNAL=$qt" "$binary/CMakeCache.txt"; then
+        echo "== $binary was configured against another Qt: configuring it afresh"
+        fresh=(--fresh)
+    fi
+    (cd "$ROOT" && env "$variable=$qt" cmake --preset "$preset" "${fresh[@]}" "$@" >/dev/null)
 }
 
 # Qt warns on start when a session has no runtime directory (root over ssh,

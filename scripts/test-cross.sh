@@ -69,7 +69,9 @@ check_emulation() {
 
 run_suite() {
     echo "== Test suite for $ARCH, under emulation, time limits x$TIME_FACTOR"
+    clear_results "$ROOT/build-$ARCH"
     (cd "$ROOT" && in_private_display ctest --preset "$ARCH")
+    judge_skips "$ROOT/build-$ARCH" "$ARCH"
 }
 
 check_arguments

@@ -24,7 +24,8 @@ build() {
     local qt
     qt=$(qt_prefix gles) || exit 1
     echo "== Release build against Qt for OpenGL ES 2.0 (build-gles/)"
-    (cd "$ROOT" && ORBITVIEWER_GLES_QT=$qt cmake --preset gles >/dev/null && cmake --build --preset gles) || exit 1
+    (configure_against_qt gles "$ROOT/build-gles" "$qt" ORBITVIEWER_GLES_QT && cd "$ROOT" &&
+        cmake --build --preset gles) || exit 1
 }
 
 # An ES-only Qt calls libGLESv2 directly; desktop libGL must not come in.
@@ -42,8 +43,9 @@ check_libraries() {
 
 run_suite() {
     echo "== Test suite on Qt for OpenGL ES 2.0"
+    clear_results "$ROOT/build-gles"
     (cd "$ROOT" && in_private_display ctest --preset gles)
-    print_skips "$ROOT/build-gles"
+    judge_skips "$ROOT/build-gles" gles
 }
 
 # The real executable under eglfs on an 800 x 600 screen.

@@ -43,17 +43,31 @@ check_arguments() {
     fi
 }
 
-# Runs a command in the background and waits for it, so that INT or TERM
-# reach this script's trap at once rather than when the command has ended.
-interruptibly() {
-    "$@" &
-    wait $!
+# Testing and unstable carry a Valid-Until date in their Release file, and
+# an archive that lags behind (a snapshot, a stale mirror) may serve one past
+# it, which apt then refuses. Say so, and let the root's apt accept it: the
+# option lives in the root alone, the host's apt is left as it is.
+ROOT_APT_OPTIONS=()
+accept_expired_release() {
+    local release valid
+    release=$(mktemp)
+    if /usr/lib/apt/apt-helper download-file "$MIRROR/dists/$SUITE/Release" "$release" >/dev/null 2>&1; then
+        valid=$(sed -n 's/^Valid-Until: //p' "$release")
+        if [ -n "$valid" ] && [ "$(date -d "$valid" +%s)" -lt "$(date +%s)" ]; then
+            echo "warning: the Release file of $SUITE at $MIRROR was valid until $valid;" \
+                "the root's apt is told to accept it." >&2
+            ROOT_APT_OPTIONS=(--aptopt='Acquire::Check-Valid-Until "false"')
+        fi
+    fi
+    rm -f "$release"
 }
 
 make_root() {
     TARGET=$(mktemp -d "${TMPDIR:-/var/tmp}/orbitviewer-$SUITE.XXXXXX")
     echo "== A fresh Debian $SUITE root in $TARGET"
-    interruptibly mmdebstrap --quiet --variant=minbase --include=ca-certificates,git "$SUITE" "$TARGET" "$MIRROR"
+    accept_expired_release
+    interruptibly mmdebstrap --quiet --variant=minbase --include=ca-certificates,git "${ROOT_APT_OPTIONS[@]}" \
+        "$SUITE" "$TARGET" "$MIRROR"
     cp /etc/resolv.conf "$TARGET/etc/resolv.conf"
     # A clone holds what is committed; say so when that is not everything.
     if [ -n "$(git -C "$ROOT" status --porcelain --untracked-files=no)" ]; then
@@ -116,8 +130,8 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 check_arguments "$@"
-MIRROR=$(debian_archive)
 ensure_packages mmdebstrap
+MIRROR=$(debian_archive)
 trap clean_up EXIT
 trap 'exit 1' INT TERM
 make_root

@@ -34,14 +34,15 @@ install_dependencies() {
     ensure_packages --no-recommends "${TEST_COMPOSITORS[@]}"
 }
 
-# Configures and builds a preset, then runs its tests in a private display.
+# Configures and builds a preset, then runs its tests in a private display
+# and judges their skips (the fuzzer's build is the sanitizer build).
 build_and_test() {
+    local build=$ROOT/build-sanitize
+    [ "$1" != release ] || build=$ROOT/build
     build_preset "$1"
+    clear_results "$build"
     (cd "$ROOT" && in_private_display ctest --preset "$1")
-    case $1 in
-    release) print_skips "$ROOT/build" ;;
-    *) print_skips "$ROOT/build-sanitize" ;;
-    esac
+    [ "$1" = fuzz ] || judge_skips "$build" "$1"
 }
 
 stage_release() {

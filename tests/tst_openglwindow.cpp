@@ -181,6 +181,8 @@ void TestOpenGLWindow::frame()
         qPrintable(QStringLiteral("device pixel ratio %1 at scale %2").arg(window.devicePixelRatio()).arg(factor)));
     if (const QString reason = stackedScale(window); !reason.isEmpty())
         QSKIP(qPrintable(reason));
+    if (const QString reason = truncatedViewport(window); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
     verifyOwnFrames(window, events, frames);
     verifyFrame(window, square);
 }
@@ -206,6 +208,16 @@ void TestOpenGLWindow::input_data()
                                            << "P 1 -1; R 0 0; M 11 -3; M 10 3; M -8 1";
     QTest::newRow("just below one half") << "pL 0 0; m 0.49999999999999994 -0.49999999999999994; rL 0 0"
                                          << "R 0 0; M 0 0; r";
+    // Positions beyond int's range saturate at its ends, each way.
+    QTest::newRow("beyond int's range") << "pL 0 0; pR 0 0; m 3e9 -3e9; m -1e12 1e12; rL 0 0; rR 0 0"
+                                        << "R 0 0; P 0 0; M 2147483647 -2147483648; M -2147483648 2147483647; r; p";
+    // The wheel zooms during a drag as at any other time.
+    QTest::newRow("wheel during drags") << "pL 100 100; w 0 120; m 110 90; w 0 -60; rL 110 90;"
+                                           "pR 100 100; w 0 240; m 90 90; rR 90 90;"
+                                           "pL 0 0; pR 0 0; w 0 -120; m 5 5; rL 5 5; rR 5 5"
+                                        << "R 100 100; Z 120; M 110 90; Z -60; r;"
+                                           "P 100 100; Z 240; M 90 90; p;"
+                                           "R 0 0; P 0 0; Z -120; M 5 5; r; p";
     // The desktop cancelled the drag's grab and the release never came.
     QTest::newRow("release of an orbit lost") << "pL 100 100; m 110 80; lL; m 150 150; m 160 170"
                                               << "R 100 100; M 110 80; r; M 150 150; M 160 170";
@@ -250,6 +262,8 @@ void TestOpenGLWindow::collapsedWindow()
     ProbeWindow window;
     showAndWaitForFrame(window);
     if (const QString reason = stackedScale(window); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    if (const QString reason = truncatedViewport(window); !reason.isEmpty())
         QSKIP(qPrintable(reason));
     const QSize first = window.size();
     window.resizeGL(0, first.height());
