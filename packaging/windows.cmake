@@ -1,43 +1,74 @@
-# The Windows package: a zip of one folder that runs from wherever it is
-# unpacked. It holds the viewer, the Qt libraries and the platform plugin it
-# loads, the compiler's runtime, and the licences: the project's, and Qt's
-# LGPL, under which its libraries are passed on. Everything is stripped (Qt
-# is installed stripped by scripts/qt-from-source.sh).
-foreach(module Core Gui OpenGL Widgets)
-    install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION .)
-endforeach()
-install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
-
-# MinGW's C++ runtime, which the viewer and Qt link dynamically. Debian
-# ships it with its debug sections (libstdc++ alone is 23 MB so), and
-# CPack strips only what the project builds: the package takes stripped
-# copies.
-foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
-        OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(NOT IS_ABSOLUTE "${path}" OR NOT EXISTS "${path}")
-        message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not know where ${dll} is")
-    endif()
-    set(stripped ${CMAKE_CURRENT_BINARY_DIR}/runtime/${dll})
-    file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/runtime)
-    execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${stripped} ${path} RESULT_VARIABLE failed)
-    if(failed)
-        message(FATAL_ERROR "${CMAKE_STRIP} could not strip ${path}")
-    endif()
-    install(FILES ${stripped} DESTINATION .)
-endforeach()
-
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
-find_file(ORBITVIEWER_QT_LICENSE LGPL-3.0-only.txt PATHS ${QT6_INSTALL_PREFIX}/LICENSES NO_DEFAULT_PATH
-    NO_CMAKE_FIND_ROOT_PATH)
-if(ORBITVIEWER_QT_LICENSE)
-    install(FILES ${ORBITVIEWER_QT_LICENSE} DESTINATION . RENAME Qt-LGPL-3.0.txt)
+# The Windows packages: a zip of one folder that runs from wherever it is
+# unpacked, and an installer (NSIS) that puts the same folder under Program
+# Files with a Start-menu shortcut and an entry under Apps. Both hold the
+# viewer, the Qt libraries and the platform plugin it loads, the compiler's
+# runtime, and the licences that come with each.
+#
+# A native build deploys through Qt's own tool (windeployqt), which knows
+# every kit's layout and compiler. A build cross-compiled on Debian cannot run
+# that tool, so there the files are listed by hand.
+if(CMAKE_CROSSCOMPILING)
+    set(ORBITVIEWER_WINDOWS_BINDIR .)
 else()
-    message(WARNING "Qt's licence (LICENSES/LGPL-3.0-only.txt in Qt's prefix) not found: the zip goes without it")
+    set(ORBITVIEWER_WINDOWS_BINDIR ${CMAKE_INSTALL_BINDIR})
+endif()
+install(TARGETS orbitviewer RUNTIME DESTINATION ${ORBITVIEWER_WINDOWS_BINDIR})
+
+include(windowsresources.cmake)
+
+if(CMAKE_CROSSCOMPILING)
+    foreach(module Core Gui OpenGL Widgets)
+        install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION .)
+    endforeach()
+    install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
+
+    # MinGW's C++ runtime, which the viewer and Qt link dynamically. Debian
+    # ships it with its debug sections (libstdc++ alone is 23 MB so), and
+    # CPack strips only what the project builds: the package takes stripped
+    # copies.
+    include(${PROJECT_SOURCE_DIR}/cmake/mingw-runtime.cmake)
+    orbitviewer_mingw_runtime(runtime)
+    message(STATUS "MinGW's runtime for the packages: ${runtime}")
+    file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/runtime)
+    foreach(path IN LISTS runtime)
+        get_filename_component(dll ${path} NAME)
+        set(stripped ${CMAKE_CURRENT_BINARY_DIR}/runtime/${dll})
+        execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${stripped} ${path} RESULT_VARIABLE failed)
+        if(failed)
+            message(FATAL_ERROR "${CMAKE_STRIP} could not strip ${path}")
+        endif()
+        install(FILES ${stripped} DESTINATION .)
+    endforeach()
+    orbitviewer_mingw_runtime_notices(notices ${runtime})
+    if(NOT notices)
+        message(WARNING "No licence notice found for MinGW's runtime (${runtime}): the packages go without it")
+    endif()
+    foreach(notice IN LISTS notices)
+        string(REPLACE "|" ";" notice "${notice}")
+        list(GET notice 0 path)
+        list(GET notice 1 name)
+        if(IS_DIRECTORY ${path})
+            install(DIRECTORY ${path}/ DESTINATION licenses/mingw)
+        else()
+            install(FILES ${path} DESTINATION licenses RENAME MinGW-runtime-${name}.txt)
+        endif()
+    endforeach()
+else()
+    # Qt's deployment tool gathers the Qt libraries, plugins and the
+    # compiler's runtime for MinGW kits. For MSVC it would only copy Visual
+    # C++'s redistributable installer, so its runtime DLLs are installed
+    # beside the viewer, which then needs no installer of its own.
+    if(Qt6_VERSION VERSION_LESS 6.5)
+        qt_generate_deploy_app_script(TARGET orbitviewer FILENAME_VARIABLE deploy_script)
+    else()
+        qt_generate_deploy_app_script(TARGET orbitviewer OUTPUT_SCRIPT deploy_script)
+    endif()
+    install(SCRIPT ${deploy_script})
+    if(MSVC)
+        set(CMAKE_INSTALL_SYSTEM_RUNTIME_DESTINATION ${ORBITVIEWER_WINDOWS_BINDIR})
+        include(InstallRequiredSystemLibraries)
+    endif()
 endif()
 
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-windows-x64)
-set(CPACK_PACKAGE_VENDOR "the orbitviewer authors")
-set(CPACK_STRIP_FILES ON)
-include(CPack)
+include(windowslicences.cmake)
+include(windowsinstaller.cmake)

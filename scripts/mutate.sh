@@ -17,15 +17,11 @@ LIST=${MUTATE_LIST:-$ROOT/tests/mutants.txt}
 PLATFORM=${MUTATE_PLATFORM:-linux}
 COPY=$ROOT/build-mutate
 if [ "$PLATFORM" = windows ]; then
+    source "$ROOT/scripts/wine-session.sh"
     PRESET=windows
     BUILD=$COPY/build-windows
     TESTS=$ROOT/build/tests
-    export ORBITVIEWER_COMMAND="sh $ROOT/tests/run-under-wine.sh $BUILD/orbitviewer.exe"
-    ORBITVIEWER_WINE_PATH=$ORBITVIEWER_WINDOWS_QT/bin
-    for dll in libstdc++-6.dll libwinpthread-1.dll; do
-        ORBITVIEWER_WINE_PATH+=:$(dirname "$(realpath "$(x86_64-w64-mingw32-g++-posix -print-file-name=$dll)")")
-    done
-    export ORBITVIEWER_WINE_PATH
+    export ORBITVIEWER_COMMAND="sh \"$ROOT/tests/run-under-wine.sh\" \"$BUILD/orbitviewer.exe\" $WINDOWS_PLATFORM"
 else
     PRESET=release
     BUILD=$COPY/build
@@ -44,8 +40,15 @@ copy_sources() {
     (cd "$ROOT" && tar --exclude='./build*' --exclude=./.git -cf - .) | tar -xmf - -C "$COPY"
 }
 
+# The Windows viewer finds Qt and the compiler's runtime through the path
+# its build wrote.
 build_copy() {
-    (cd "$COPY" && cmake --preset "$PRESET" >/dev/null && cmake --build --preset "$PRESET" >"$COPY/build.log" 2>&1)
+    (cd "$COPY" && cmake --preset "$PRESET" >/dev/null && cmake --build --preset "$PRESET" >"$COPY/build.log" 2>&1) ||
+        return 1
+    if [ "$PLATFORM" = windows ]; then
+        ORBITVIEWER_WINE_PATH=$(cat "$BUILD/tests/wine-path") || return 1
+        export ORBITVIEWER_WINE_PATH
+    fi
 }
 
 # Replaces the one occurrence of $2 in file $1 (of the copy) by $3; "\n" in

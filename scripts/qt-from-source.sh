@@ -6,12 +6,35 @@
 #   qt_prefix windows|gles   prints the install prefix of that configuration,
 #                            building it first when the cache does not hold it
 #
-# The cache lives in ORBITVIEWER_QT_CACHE (default /var/cache/orbitviewer):
-# src/ holds the unpacked source, and each configuration is a directory of its
-# own, qtbase-<version>-<name>-<key> (qt_configuration_key). Removing a
-# directory rebuilds it next time.
+# The cache lives in ORBITVIEWER_QT_CACHE: by default /var/cache/orbitviewer
+# for root, and the user's own cache directory for anyone else (only the
+# packages need root, through sudo). src/ holds the unpacked source, and each
+# configuration is a directory of its own, qtbase-<version>-<name>-<key>
+# (qt_configuration_key), with its licence texts and SOURCE.txt, which says
+# how to build the same libraries again. A build is used only once every step
+# of it has succeeded (.complete); removing the directory rebuilds it next
+# time. Runs at once share the cache: a second one waits for the first's
+# build and then uses it.
 
-QT_CACHE=${ORBITVIEWER_QT_CACHE:-/var/cache/orbitviewer}
+if [ -n "${ORBITVIEWER_QT_CACHE:-}" ]; then
+    QT_CACHE=$ORBITVIEWER_QT_CACHE
+elif [ "$(id -u)" -eq 0 ]; then
+    QT_CACHE=/var/cache/orbitviewer
+else
+    QT_CACHE=${XDG_CACHE_HOME:-$HOME/.cache}/orbitviewer
+fi
+
+# Holds lock file $1 of the cache until the calling (sub)shell ends, saying
+# so when another run holds it.
+hold_cache_lock() {
+    local file=$QT_CACHE/.lock-$1
+    mkdir -p "$QT_CACHE" || return 1
+    exec {QT_CACHE_LOCK}>"$file" || return 1
+    if ! flock -n "$QT_CACHE_LOCK"; then
+        echo "== Waiting for another run that holds $file" >&2
+        flock "$QT_CACHE_LOCK" || return 1
+    fi
+}
 
 # The version of the Qt whose host tools (moc, rcc) build the project: the
 # source must be the same, or the generated code will not match the headers.
@@ -25,7 +48,20 @@ qt_source_version() {
 private_apt() {
     local state=$QT_CACHE/apt
     apt-get -o Dir::Etc::SourceList="$state/sources.list" -o Dir::Etc::SourceParts=/dev/null \
-        -o Dir::State::Lists="$state/lists" -o Dir::Cache="$state/cache" -o APT::Sandbox::User=root "$@"
+        -o Dir::State::Lists="$state/lists" -o Dir::Cache="$state/cache" -o APT::Sandbox::User="$(id -un)" "$@"
+}
+
+# The deb-src entries to fetch the source from: the Debian archives this
+# machine's apt uses, or DEBIAN_MIRROR's suites of this release.
+qt_source_entries() {
+    if [ -z "${DEBIAN_MIRROR:-}" ]; then
+        debian_sources | awk '{ print "deb-src", $0 }'
+        return
+    fi
+    local codename
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    echo "deb-src $DEBIAN_MIRROR $codename main"
+    echo "deb-src $DEBIAN_MIRROR $codename-updates main"
 }
 
 # Unpacks the source package, Debian's patches applied, into src/ and prints
@@ -36,18 +72,20 @@ fetch_qt_source() {
     upstream=${version#*:}
     upstream=${upstream%-*}
     dir=$QT_CACHE/src/qt6-base-$upstream
+    hold_cache_lock src || return 1
     if [ ! -e "$dir/.unpacked-$version" ]; then
         echo "== qt6-base $version source from this machine's Debian archive" >&2
         mkdir -p "$QT_CACHE/apt/lists/partial" "$QT_CACHE/apt/cache/archives/partial" "$QT_CACHE/src"
-        debian_sources | awk '{ print "deb-src", $0 }' >"$QT_CACHE/apt/sources.list"
+        qt_source_entries >"$QT_CACHE/apt/sources.list" || return 1
         if [ ! -s "$QT_CACHE/apt/sources.list" ]; then
-            echo "No Debian archive found in this machine's apt sources to fetch qt6-base's source from." >&2
+            echo "No Debian archive found in this machine's apt sources to fetch qt6-base's source from;" \
+                "set DEBIAN_MIRROR to one." >&2
             return 1
         fi
         private_apt update -qq >&2 || return 1
-        rm -rf "$dir"
+        rm -rf "$dir" || return 1
         (cd "$QT_CACHE/src" && private_apt source -qq "qt6-base=$version" >&2) || return 1
-        touch "$dir/.unpacked-$version"
+        touch "$dir/.unpacked-$version" || return 1
     fi
     echo "$dir"
 }
@@ -107,8 +145,65 @@ qt_configuration_key() {
     done | sha256sum | cut -c1-12
 }
 
+# What a reader needs to build the same libraries again: the source
+# package and where to get it, what was changed in it, the compiler, and the
+# exact configuration, with any file it names written out in full.
+write_qt_source_note() {
+    local name=$1 version=$2 source=$3 prefix=$4 compiler=$5 option value last
+    shift 5
+    last=$#
+    local upstream=${version#*:}
+    upstream=${upstream%-*}
+    {
+        echo "The Qt libraries and plugins in this package are Qt ${version%%+*}, built ($name) from"
+        echo "Debian's source package qt6-base, version $version, and used under the"
+        echo "GNU Lesser General Public License version 3 (Qt-LGPL-3.0.txt; the GNU"
+        echo "General Public License version 3 it builds on is Qt-GPL-3.0.txt)."
+        echo
+        echo "The complete source, as built:"
+        echo
+        echo "  https://snapshot.debian.org/package/qt6-base/$version/"
+        echo "  or, on Debian: apt-get source qt6-base=$version"
+        echo
+        echo "It was built with Debian's patches, which that source applies"
+        echo "(debian/patches/series), and no change of ours:"
+        echo
+        grep -v '^[[:space:]]*\(#\|$\)' "$source/debian/patches/series" | sed 's/^/  /'
+        echo
+        echo "Compiler: $("$compiler" --version | head -n 1)$(qt_compiler_package "$compiler")"
+        echo
+        echo "Configured, built and installed with CMake and Ninja:"
+        echo
+        echo "  cmake -S qt6-base-$upstream -B build -G Ninja -DCMAKE_INSTALL_PREFIX=<prefix> \\"
+        for option in "$@"; do
+            last=$((last - 1))
+            [ $last -eq 0 ] || option="$option \\"
+            echo "      ${option//$ROOT\//}"
+        done
+        echo "  cmake --build build"
+        echo "  cmake --install build --strip"
+        for option in "$@"; do
+            value=${option#*=}
+            if [ -f "$value" ]; then
+                echo
+                echo "${value//$ROOT\//}:"
+                echo
+                sed 's/^/  /' "$value"
+            fi
+        done
+    } >"$prefix/SOURCE.txt"
+}
+
+# ", from Debian's package <name> <version>" for the compiler $1, where dpkg
+# knows it.
+qt_compiler_package() {
+    local package
+    package=$(dpkg -S "$(realpath "$1")" 2>/dev/null | sed -n '1s/:.*//p') || return 0
+    [ -z "$package" ] || echo ", from Debian's package $package $(dpkg-query -W -f='${Version}' "$package")"
+}
+
 qt_prefix() {
-    local name=$1 version key prefix source build started QT_OPTIONS=()
+    local name=$1 version key prefix source build compiler started QT_OPTIONS=()
     case $name in
     windows) qt_windows_options ;;
     gles) qt_gles_options ;;
@@ -121,20 +216,24 @@ qt_prefix() {
     version=$(qt_source_version) || return 1
     key=$(qt_configuration_key "$@")
     prefix=$QT_CACHE/qtbase-${version//[:~]/_}-$name-$key
+    if [ ! -e "$prefix/.complete" ]; then
+        if ! mkdir -p "$QT_CACHE" 2>/dev/null || [ ! -w "$QT_CACHE" ]; then
+            echo "The Qt cache $QT_CACHE cannot be written: set ORBITVIEWER_QT_CACHE to a directory that can." >&2
+            return 1
+        fi
+        hold_cache_lock "$name-$key" || return 1
+    fi
+    # Another run may have built it while this one waited.
     if [ -e "$prefix/.complete" ]; then
         echo "== Qt $version ($name) from the cache: $prefix" >&2
         echo "$prefix"
         return 0
     fi
-    if ! mkdir -p "$QT_CACHE" 2>/dev/null || [ ! -w "$QT_CACHE" ]; then
-        echo "The Qt cache $QT_CACHE cannot be written: run as root, or set ORBITVIEWER_QT_CACHE." >&2
-        return 1
-    fi
     source=$(fetch_qt_source) || return 1
     build=$QT_CACHE/build-$name-$key
     started=$SECONDS
     echo "== Building Qt $version ($name) into $prefix; this takes about half an hour on 2 cores" >&2
-    rm -rf "$build" "$prefix"
+    rm -rf "$build" "$prefix" || return 1
     if ! cmake -S "$source" -B "$build" -G Ninja -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >"$build.log" 2>&1 ||
         ! cmake --build "$build" -j2 >>"$build.log" 2>&1 ||
         ! cmake --install "$build" --strip >>"$build.log" 2>&1; then
@@ -142,10 +241,16 @@ qt_prefix() {
         echo "Building Qt ($name) failed; the whole log is $build.log." >&2
         return 1
     fi
-    # The licence texts go with the libraries, for whoever passes them on.
-    cp -r "$source/LICENSES" "$prefix/LICENSES"
+    # The licence texts and the source note go with the libraries, for
+    # whoever passes them on.
+    compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
+    if ! cp -r "$source/LICENSES" "$prefix/LICENSES" ||
+        ! write_qt_source_note "$name" "$version" "$source" "$prefix" "$compiler" "$@"; then
+        echo "Qt ($name) was built, but its licences or source note could not be written into $prefix." >&2
+        return 1
+    fi
     rm -rf "$build" "$build.log"
-    touch "$prefix/.complete"
+    touch "$prefix/.complete" || return 1
     echo "== Qt ($name) built in $((SECONDS - started)) s" >&2
     echo "$prefix"
 }

@@ -1,0 +1,190 @@
+# The Windows packages, made and checked as a Windows user meets them: the
+# zip unpacked into a folder of awkward name, the installer run silently,
+# over an older version, then uninstalled. Sourced by scripts/windows.sh
+# after wine-session.sh, not run.
+
+ZIP=
+SETUP=
+VIEWER=
+
+# Fails the run with a message.
+fail() {
+    echo "$*" >&2
+    exit 1
+}
+
+# Both packages, with CPack: the zip and the installer.
+make_packages() {
+    echo "== The Windows packages"
+    (cd "$ROOT/build-windows" && cpack | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p') \
+        >"$SESSION_DIR/packages"
+    ZIP=$(grep '\.zip$' "$SESSION_DIR/packages") || fail "cpack reported no zip."
+    SETUP=$(grep -- '-setup\.exe$' "$SESSION_DIR/packages") || fail "cpack reported no installer."
+    echo "$(basename "$ZIP"): $(du -k "$ZIP" | cut -f1) KiB, unpacked" \
+        "$(unzip -l "$ZIP" | tail -n 1 | awk '{ print int($1 / 1024) }') KiB:"
+    unzip -Z1 "$ZIP" | sed 's/^/  /'
+    echo "$(basename "$SETUP"): $(du -k "$SETUP" | cut -f1) KiB"
+}
+
+# The icon and version information Explorer shows, read back from the
+# executable by icoutils' wrestool, which did not write them (binutils'
+# windres and the linker did).
+check_executable_resources() {
+    echo "== The executable's icon and version information, as Explorer reads them"
+    local exe=$ROOT/build-windows/orbitviewer.exe version icon field
+    version=$(wrestool --extract --raw --type=16 "$exe" | iconv -f UTF-16LE -t UTF-8 | tr -c '[:print:]' '\n' |
+        grep -v '^$') || fail "$exe has no version information."
+    for field in "ProductName Orbit Viewer" "FileDescription Orbit Viewer" "FileVersion 1.0.0" \
+        "ProductVersion 1.0.0" "CompanyName the orbitviewer authors"; do
+        grep -qxF "${field#* }" <<<"$(grep -A1 -xF "${field%% *}" <<<"$version")" ||
+            fail "The version information lacks ${field%% *} \"${field#* }\": $version"
+    done
+    grep -A1 -xF LegalCopyright <<<"$version" | grep -q 'MIT License' ||
+        fail "The version information names no licence: $version"
+    wrestool --extract --type=group_icon "$exe" >"$SESSION_DIR/icon.ico" || fail "$exe has no icon."
+    icon=$(file -b "$SESSION_DIR/icon.ico")
+    grep -q '^MS Windows icon resource - 6 icons' <<<"$icon" || fail "$exe's icon is not the six sizes drawn: $icon"
+    echo "Version: $(grep -A1 -xE 'ProductName|FileVersion|LegalCopyright' <<<"$version" | grep -v -- -- |
+        paste -sd ' ')"
+    echo "Icon: $icon"
+}
+
+# The viewer from the zip, as a Windows user gets it: unpacked into an empty
+# folder whose name has spaces and letters beyond ASCII, started in a fresh
+# prefix with nothing else on its path.
+check_unpacked_viewer() {
+    echo "== The zip's viewer, unpacked into \"Orbit Viewer été Ω\", in a fresh Windows 10 prefix"
+    build_preset release --target tst_orbitviewer
+    new_prefix
+    local folder="$SESSION_DIR/Orbit Viewer été Ω"
+    mkdir "$folder"
+    (cd "$folder" && unzip -q "$ZIP")
+    VIEWER=$(find "$folder" -name orbitviewer.exe)
+    check_viewer "$VIEWER"
+}
+
+# Started as Explorer starts it, with no console or stderr, the viewer that
+# cannot get OpenGL 2.0 says why in a message box; dismissed, it ends with
+# status 1.
+check_failure_message_box() {
+    echo "== The zip's viewer without OpenGL 2.0, started as from the desktop: a message box, then status 1"
+    local status=$SESSION_DIR/status box
+    (
+        set +e
+        MESA_GL_VERSION_OVERRIDE=1.4 wine start /wait /unix "$VIEWER"
+        echo $? >"$status"
+    ) &
+    if ! box=$(timeout $((20 * TIME_FACTOR)) xdotool search --sync --name '^orbitviewer$' | head -n 1) ||
+        [ -z "$box" ]; then
+        fail "No message box appeared."
+    fi
+    xdotool key --window "$box" Return
+    wait $!
+    [ "$(cat "$status")" = 1 ] || fail "The viewer ended with status $(cat "$status"), not 1, after its message box."
+    echo "A message box titled \"orbitviewer\" appeared; once dismissed, the viewer ended with status 1"
+}
+
+# What a prefix holds outside Wine's own scratch space: its files, and its
+# machine's and user's registry below Software, one line each.
+prefix_state() {
+    (cd "$WINEPREFIX/drive_c" && find . -path ./windows -prune -o -path './users/*/Temp' -prune -o -print | sort)
+    local hive
+    for hive in 'HKLM\Software' 'HKCU\Software'; do
+        wine reg export "$hive" "$SESSION_DIR/hive.reg" /y >/dev/null 2>&1
+        iconv -f UTF-16LE -t UTF-8 "$SESSION_DIR/hive.reg" | tr -d '\r' | grep '^\[' | sort
+    done
+}
+
+UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\orbitviewer'
+
+# Value $1 of the installer's uninstall entry; empty when there is none.
+uninstall_value() {
+    wine reg query "$UNINSTALL_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$1 *REG_SZ *//p"
+}
+
+# Runs installer or uninstaller $1 silently and waits for it, and for the
+# copy of itself an uninstaller runs from the temporary folder.
+run_silently() {
+    wine "$1" /S >/dev/null 2>&1
+    wineserver -w
+}
+
+# The installer as a Windows user meets it, in a fresh prefix: an older
+# version installed first (the same files, made by cpack as 0.9.0), then
+# this one over it, silently. It must leave one installation under Program
+# Files, the Start-menu shortcut, one uninstall entry with this version, and
+# a viewer that passes the zip's checks; the silent uninstaller must then
+# leave no file or key of the installation's.
+check_installer() {
+    echo "== The installer: over an older version, silently, then uninstalled, in a fresh Windows 10 prefix"
+    (cd "$ROOT/build-windows" && cpack -G NSIS -R 0.9.0 -B "$SESSION_DIR/older" >/dev/null) ||
+        fail "cpack could not make the older installer."
+    new_prefix
+    prefix_state >"$SESSION_DIR/before"
+    local older installed=$WINEPREFIX/drive_c/Program\ Files/Orbit\ Viewer
+    local shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orbit Viewer/Orbit Viewer.lnk"
+    older=$(find "$SESSION_DIR/older" -maxdepth 1 -name '*-setup.exe')
+    run_silently "$older"
+    [ "$(uninstall_value DisplayVersion)" = 0.9.0 ] || fail "The older installer registered no version 0.9.0."
+    run_silently "$SETUP"
+    [ -f "$installed/orbitviewer.exe" ] || fail "Nothing was installed in C:\\Program Files\\Orbit Viewer."
+    [ -f "$shortcut" ] || fail "No Start-menu shortcut \"Orbit Viewer\"."
+    [ "$(uninstall_value DisplayName)" = "Orbit Viewer" ] || fail "The uninstall entry has no name \"Orbit Viewer\"."
+    [ "$(uninstall_value DisplayVersion)" = 1.0.0 ] || fail "The uninstall entry has no version 1.0.0."
+    [ "$(uninstall_value Publisher)" = "the orbitviewer authors" ] || fail "The uninstall entry names no publisher."
+    [ "$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null |
+        grep -ci 'orbitviewer')" = 1 ] || fail "The upgrade left more than one uninstall entry."
+    echo "Installed in C:\\Program Files\\Orbit Viewer over 0.9.0: the Start-menu shortcut, and the uninstall" \
+        "entry \"$(uninstall_value DisplayName)\" $(uninstall_value DisplayVersion)," \
+        "by \"$(uninstall_value Publisher)\""
+    check_viewer 'C:\Program Files\Orbit Viewer\orbitviewer.exe'
+    run_silently 'C:\Program Files\Orbit Viewer\Uninstall.exe'
+    [ -z "$(uninstall_value DisplayName)" ] || fail "The uninstaller left its uninstall entry."
+    prefix_state >"$SESSION_DIR/after"
+    if ! diff -u "$SESSION_DIR/before" "$SESSION_DIR/after" >"$SESSION_DIR/left"; then
+        cat "$SESSION_DIR/left" >&2
+        fail "The uninstaller left the files or keys above."
+    fi
+    echo "Uninstalled silently: no file or registry key of the installation's is left"
+}
+
+# A compiler laid out as Qt's MinGW kits and MSYS2 lay theirs out, with the
+# runtime DLLs only beside it in bin/, where its -print-file-name does not
+# look: a wrapper around Debian's, first on the path, that answers such a
+# question with the bare name as those compilers do. Configure must pass,
+# and the zip must hold the runtime it found there.
+check_kit_layout() {
+    echo "== A compiler whose runtime DLLs sit only beside it, as in Qt's MinGW kit"
+    local kit=$SESSION_DIR/kit/bin build=$SESSION_DIR/kit-build compiler dll zip
+    compiler=$(command -v x86_64-w64-mingw32-g++-posix)
+    mkdir -p "$kit"
+    for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+        cp "$("$compiler" -print-file-name=$dll)" "$kit/"
+    done
+    cat >"$kit/x86_64-w64-mingw32-g++-posix" <<EOF
+#!/bin/sh
+for argument; do
+    case \$argument in -print-file-name=*.dll) echo "\${argument#-print-file-name=}"; exit 0 ;; esac
+done
+exec "$compiler" "\$@"
+EOF
+    chmod +x "$kit/x86_64-w64-mingw32-g++-posix"
+    [ "$("$kit/x86_64-w64-mingw32-g++-posix" -print-file-name=libstdc++-6.dll)" = libstdc++-6.dll ] ||
+        fail "The kit's compiler does not answer as Qt's MinGW kit does."
+    PATH=$kit:$PATH cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+        -DCMAKE_PREFIX_PATH="$WINDOWS_QT" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >"$SESSION_DIR/kit.log" 2>&1 ||
+        {
+            cat "$SESSION_DIR/kit.log" >&2
+            fail "Configuring with the kit's compiler failed."
+        }
+    grep -F "MinGW's runtime for the packages: $kit/" "$SESSION_DIR/kit.log" ||
+        fail "The runtime was not taken from the kit's bin/."
+    (PATH=$kit:$PATH && cmake --build "$build" -j2 >/dev/null && cd "$build" && cpack -G ZIP >/dev/null) ||
+        fail "Building or packaging with the kit's compiler failed."
+    zip=$(find "$build" -maxdepth 1 -name '*.zip')
+    for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+        unzip -Z1 "$zip" | grep -qx "[^/]*/$dll" || fail "The kit build's zip lacks $dll."
+    done
+    echo "Configured, built and packaged; the zip holds the three runtime DLLs from the kit's bin/"
+}
