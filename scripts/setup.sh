@@ -101,6 +101,7 @@ debian_sources() {
     fi
     awk -F'|' '
         $1 == "Debian" {
+            sub(/\/$/, "", $2)
             key = $2 " " $3
             if (!(key in components)) order[++n] = key
             if (index(" " components[key] " ", " " $4 " ") == 0) components[key] = components[key] " " $4

@@ -51,7 +51,7 @@ ROOT_APT_OPTIONS=()
 accept_expired_release() {
     local release valid
     release=$(mktemp)
-    if /usr/lib/apt/apt-helper download-file "$MIRROR/dists/$SUITE/Release" "$release" >/dev/null 2>&1; then
+    if /usr/lib/apt/apt-helper download-file "${MIRROR%/}/dists/$SUITE/Release" "$release" >/dev/null 2>&1; then
         valid=$(sed -n 's/^Valid-Until: //p' "$release")
         if [ -n "$valid" ] && [ "$(date -d "$valid" +%s)" -lt "$(date +%s)" ]; then
             echo "warning: the Release file of $SUITE at $MIRROR was valid until $valid;" \
