@@ -8,7 +8,9 @@
 #   scripts/test-in-debian-root.sh <suite> bench [runs]
 #   scripts/test-in-debian-root.sh --arch arm64|armhf <suite> [release]
 #
-# e.g. "trixie release" runs the Release suite on Debian 13. With --arch the
+# e.g. "trixie release" runs the Release suite on Debian 13; "testing" and
+# "sid" (unstable) work too, even from an archive whose Release file for them
+# has passed its Valid-Until date (with a warning). With --arch the
 # Release suite is built for that ARM architecture and runs under emulation
 # (scripts/test-cross.sh, scripts/emulation.sh); for that alone the host
 # gets a binfmt_misc entry, and binfmt_misc mounted if it was not.
