@@ -102,8 +102,8 @@ void OpenGLWindow::fail(const QString &problem)
     }
 #endif
     // Queued, so that it also ends an event loop that has not started yet.
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+    const auto exitWithFailure = [] { QCoreApplication::exit(1); };
+    QMetaObject::invokeMethod(QCoreApplication::instance(), exitWithFailure, Qt::QueuedConnection);
 }
 
 bool OpenGLWindow::event(QEvent *event)
