@@ -26,6 +26,12 @@ make_packages() {
     echo "$(basename "$SETUP"): $(du -k "$SETUP" | cut -f1) KiB"
 }
 
+# The value after name $1 in the version information's strings ($version),
+# one a line.
+version_value() {
+    awk -v name="$1" 'found { print; exit } $0 == name { found = 1 }' <<<"$version"
+}
+
 # The icon and version information Explorer shows, read back from the
 # executable by icoutils' wrestool, which did not write them (binutils'
 # windres and the linker did).
@@ -36,16 +42,15 @@ check_executable_resources() {
         grep -v '^$') || fail "$exe has no version information."
     for field in "ProductName Orbit Viewer" "FileDescription Orbit Viewer" "FileVersion 1.0.0" \
         "ProductVersion 1.0.0" "CompanyName the orbitviewer authors"; do
-        grep -qxF "${field#* }" <<<"$(grep -A1 -xF "${field%% *}" <<<"$version")" ||
+        [ "$(version_value "${field%% *}")" = "${field#* }" ] ||
             fail "The version information lacks ${field%% *} \"${field#* }\": $version"
     done
-    grep -A1 -xF LegalCopyright <<<"$version" | grep -q 'MIT License' ||
+    [[ "$(version_value LegalCopyright)" == *"MIT License"* ]] ||
         fail "The version information names no licence: $version"
     wrestool --extract --type=group_icon "$exe" >"$SESSION_DIR/icon.ico" || fail "$exe has no icon."
     icon=$(file -b "$SESSION_DIR/icon.ico")
     grep -q '^MS Windows icon resource - 6 icons' <<<"$icon" || fail "$exe's icon is not the six sizes drawn: $icon"
-    echo "Version: $(grep -A1 -xE 'ProductName|FileVersion|LegalCopyright' <<<"$version" | grep -v -- -- |
-        paste -sd ' ')"
+    echo "Version: $(version_value ProductName) $(version_value FileVersion), $(version_value LegalCopyright)"
     echo "Icon: $icon"
 }
 
@@ -156,7 +161,7 @@ check_installer() {
 # and the zip must hold the runtime it found there.
 check_kit_layout() {
     echo "== A compiler whose runtime DLLs sit only beside it, as in Qt's MinGW kit"
-    local kit=$SESSION_DIR/kit/bin build=$SESSION_DIR/kit-build compiler dll zip
+    local kit=$SESSION_DIR/kit/bin build=$SESSION_DIR/kit-build compiler dll zip files
     compiler=$(command -v x86_64-w64-mingw32-g++-posix)
     mkdir -p "$kit"
     for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
@@ -183,8 +188,9 @@ EOF
     (PATH=$kit:$PATH && cmake --build "$build" -j2 >/dev/null && cd "$build" && cpack -G ZIP >/dev/null) ||
         fail "Building or packaging with the kit's compiler failed."
     zip=$(find "$build" -maxdepth 1 -name '*.zip')
+    files=$(unzip -Z1 "$zip")
     for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
-        unzip -Z1 "$zip" | grep -qx "[^/]*/$dll" || fail "The kit build's zip lacks $dll."
+        grep -qx "[^/]*/$dll" <<<"$files" || fail "The kit build's zip lacks $dll."
     done
     echo "Configured, built and packaged; the zip holds the three runtime DLLs from the kit's bin/"
 }
