@@ -15,6 +15,7 @@
 # (Debian 12's) cannot start the viewer from a test.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
+source "$ROOT/scripts/skips.sh"
 ARCH=${1-}
 TIME_FACTOR=${TIME_FACTOR:-5}
 

@@ -14,6 +14,7 @@
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
+source "$ROOT/scripts/skips.sh"
 
 install_dependencies() {
     ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" "${TEST_PROGRAMS[@]}" "${QT_GLES_PACKAGES[@]}" \

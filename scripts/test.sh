@@ -17,6 +17,7 @@
 # whatever display the session has.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
+source "$ROOT/scripts/skips.sh"
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 STAGES=(release sanitize fuzz lint package mutate)
 

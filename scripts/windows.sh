@@ -22,6 +22,7 @@
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
+source "$ROOT/scripts/skips.sh"
 source "$ROOT/scripts/wine-session.sh"
 source "$ROOT/scripts/windows-packages.sh"
 

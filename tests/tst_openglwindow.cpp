@@ -1,4 +1,5 @@
 #include "camerascript.h"
+#include "stackedscale.h"
 #include "windowprobe.h"
 
 #include <QGuiApplication>
@@ -48,27 +49,6 @@ static QString noOpenGLES2()
 static bool onlyOpenGLES()
 {
     return QOpenGLContext::openGLModuleType() == QOpenGLContext::LibGLES;
-}
-
-// The factor the suite's scaled runs set; 1 in the others.
-static double scaleFactor()
-{
-    return qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble();
-}
-
-// Why the window's frames cannot be judged here, or nothing. Stacked on a
-// desktop's own scale, QT_SCALE_FACTOR tests Qt's way of combining the two
-// rather than the viewer: on Weston at scale 2, Qt 6.4 leaves the last
-// device pixels of a 2.5 frame undrawn. Its runs are for desktops that do
-// not scale themselves, as the test command's displays do not.
-static QString stackedScale(const QWindow &window)
-{
-    const double factor = scaleFactor();
-    if (factor == 1 || qFuzzyCompare(window.devicePixelRatio(), factor))
-        return {};
-    return QStringLiteral("QT_SCALE_FACTOR %1 runs on desktops that do not scale themselves; this one scales by %2")
-        .arg(factor)
-        .arg(window.devicePixelRatio() / factor);
 }
 
 class TestOpenGLWindow : public QObject
@@ -175,11 +155,11 @@ void TestOpenGLWindow::frame()
     // same window in logical pixels, drawn at a higher resolution. The
     // factor multiplies the desktop's own ratio, which is 1 in the test
     // command's displays and more on a HiDPI desktop.
-    const double factor = scaleFactor();
+    const double factor = requestedScale();
     QVERIFY2(
         window.devicePixelRatio() >= factor,
         qPrintable(QStringLiteral("device pixel ratio %1 at scale %2").arg(window.devicePixelRatio()).arg(factor)));
-    if (const QString reason = stackedScale(window); !reason.isEmpty())
+    if (const QString reason = stackedScale(window.devicePixelRatio()); !reason.isEmpty())
         QSKIP(qPrintable(reason));
     if (const QString reason = truncatedViewport(window); !reason.isEmpty())
         QSKIP(qPrintable(reason));
@@ -261,7 +241,7 @@ void TestOpenGLWindow::collapsedWindow()
 {
     ProbeWindow window;
     showAndWaitForFrame(window);
-    if (const QString reason = stackedScale(window); !reason.isEmpty())
+    if (const QString reason = stackedScale(window.devicePixelRatio()); !reason.isEmpty())
         QSKIP(qPrintable(reason));
     if (const QString reason = truncatedViewport(window); !reason.isEmpty())
         QSKIP(qPrintable(reason));

@@ -16,6 +16,7 @@
 #include "orbitcontrols.h"
 #include "slowmachine.h"
 #include "squareoutline.h"
+#include "stackedscale.h"
 #include "xwindows.h"
 
 #include <GL/glx.h>
@@ -84,20 +85,6 @@ static bool serverOffersMultisampling(Display *display)
 static double scaleFactor()
 {
     return QGuiApplication::primaryScreen()->devicePixelRatio();
-}
-
-// Why the scale this run asks for cannot be judged here, or nothing. Stacked
-// on a desktop's own scale, QT_SCALE_FACTOR tests Qt's way of combining the
-// two rather than the viewer; its runs are for desktops that do not scale
-// themselves, as the test command's displays do not.
-static QString stackedScale()
-{
-    const double factor = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble();
-    if (factor == 1 || qFuzzyCompare(scaleFactor(), factor))
-        return {};
-    return QStringLiteral("QT_SCALE_FACTOR %1 runs on desktops that do not scale themselves; this one scales by %2")
-        .arg(factor)
-        .arg(scaleFactor() / factor);
 }
 
 // Where a device pixel of the screen arrives in the window: in logical
@@ -229,7 +216,7 @@ void TestOrbitViewer::startAndClose()
     QFETCH(QSize, size);
     if (onWayland())
         QSKIP("finding and closing the window from outside needs X11");
-    if (const QString reason = stackedScale(); !reason.isEmpty())
+    if (const QString reason = stackedScale(scaleFactor()); !reason.isEmpty())
         QSKIP(qPrintable(reason));
     Display *display = XOpenDisplay(nullptr);
     QVERIFY2(display, "needs an X server");
@@ -273,7 +260,7 @@ void TestOrbitViewer::drag()
 {
     if (onWayland())
         QSKIP("sending pointer input from outside needs X11");
-    if (const QString reason = stackedScale(); !reason.isEmpty())
+    if (const QString reason = stackedScale(scaleFactor()); !reason.isEmpty())
         QSKIP(qPrintable(reason));
     Display *display = XOpenDisplay(nullptr);
     QVERIFY2(display, "needs an X server");
