@@ -3,7 +3,7 @@
 # result is cached outside the tree, keyed by the source's version and the
 # configuration, and later runs reuse it. Sourced after setup.sh, not run.
 #
-#   qt_prefix windows|gles   prints the install prefix of that configuration,
+#   qt_prefix windows|gles|wasm   prints the install prefix of that configuration,
 #                            building it first when the cache does not hold it
 #
 # The cache lives in ORBITVIEWER_QT_CACHE: by default /var/cache/orbitviewer
@@ -130,6 +130,38 @@ qt_gles_options() {
         -DFEATURE_tslib=OFF -DFEATURE_system_freetype=ON -DFEATURE_fontconfig=ON)
 }
 
+# WebAssembly for browsers with WebGL 1 (OpenGL ES 2.0), as Qt builds it for
+# the web: static libraries, one thread, linked into the page's .wasm.
+# Emscripten is the release's own; Qt finds it through EMSDK, a folder laid
+# out as emsdk's (web_emsdk in web-build.sh), and its code generators are the
+# release's Qt (QT_HOST_PATH). BUILD_SHARED_LIBS is left to Qt, which builds
+# static libraries alone for the web.
+qt_wasm_options() {
+    local option
+    QT_OPTIONS=()
+    for option in "${QT_COMMON_OPTIONS[@]}"; do
+        [ "$option" = -DBUILD_SHARED_LIBS=ON ] || QT_OPTIONS+=("$option")
+    done
+    QT_OPTIONS+=(-DQT_QMAKE_TARGET_MKSPEC=wasm-emscripten -DQT_HOST_PATH=/usr
+        -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -print-multiarch)/cmake" -DFEATURE_thread=OFF)
+    QT_KEY_EXTRA=("emscripten $(dpkg-query -W -f='${Version}' emscripten)")
+    # The platform plugin, and the loader the page runs it with, are Qt's
+    # under the GPL alone (LicenseRef-Qt-Commercial OR GPL-3.0-only in their
+    # sources), not the LGPL.
+    QT_LICENCE_NOTE=("They are linked statically into the program. Qt's platform plugin for"
+        "WebAssembly (qwasm), which every Qt program for the web links, and Qt's"
+        "loader (qtloader.js) are licensed under the GNU General Public License"
+        "version 3 alone (Qt-GPL-3.0.txt), not the LGPL; the rest of Qt used here"
+        "is also available under the GNU Lesser General Public License version 3"
+        "(Qt-LGPL-3.0.txt). The program as built is therefore conveyed under the"
+        "terms of the GNU GPL version 3, and its complete corresponding source is"
+        "this Qt source together with the program's own, whose licence (MIT,"
+        "LICENSE.txt) lets it be combined so.")
+    QT_NOTE_EXTRA=("EMSDK named a folder holding .emscripten, which says"
+        "EMSCRIPTEN_ROOT = 'upstream/emscripten', and upstream/emscripten, a link to"
+        "/usr/share/emscripten of Debian's package emscripten $(dpkg-query -W -f='${Version}' emscripten).")
+}
+
 # What a configuration is, independent of where this checkout lives: its
 # options with the checkout's path taken out, and the contents of the files
 # they name (the toolchain file), so that every clone shares one build and
@@ -156,9 +188,15 @@ write_qt_source_note() {
     upstream=${upstream%-*}
     {
         echo "The Qt libraries and plugins in this package are Qt ${version%%+*}, built ($name) from"
-        echo "Debian's source package qt6-base, version $version, and used under the"
-        echo "GNU Lesser General Public License version 3 (Qt-LGPL-3.0.txt; the GNU"
-        echo "General Public License version 3 it builds on is Qt-GPL-3.0.txt)."
+        if [ ${#QT_LICENCE_NOTE[@]} -gt 0 ]; then
+            echo "Debian's source package qt6-base, version $version."
+            echo
+            printf '%s\n' "${QT_LICENCE_NOTE[@]}"
+        else
+            echo "Debian's source package qt6-base, version $version, and used under the"
+            echo "GNU Lesser General Public License version 3 (Qt-LGPL-3.0.txt; the GNU"
+            echo "General Public License version 3 it builds on is Qt-GPL-3.0.txt)."
+        fi
         echo
         echo "The complete source, as built:"
         echo
@@ -172,6 +210,10 @@ write_qt_source_note() {
         echo
         echo "Compiler: $("$compiler" --version | head -n 1)$(qt_compiler_package "$compiler")"
         echo
+        if [ ${#QT_NOTE_EXTRA[@]} -gt 0 ]; then
+            printf '%s\n' "${QT_NOTE_EXTRA[@]}"
+            echo
+        fi
         echo "Configured, built and installed with CMake and Ninja:"
         echo
         echo "  cmake -S qt6-base-$upstream -B build -G Ninja -DCMAKE_INSTALL_PREFIX=<prefix> \\"
@@ -203,10 +245,12 @@ qt_compiler_package() {
 }
 
 qt_prefix() {
-    local name=$1 version key prefix source build compiler started QT_OPTIONS=()
+    local name=$1 version key prefix source build compiler started QT_OPTIONS=() QT_KEY_EXTRA=() QT_NOTE_EXTRA=() \
+        QT_LICENCE_NOTE=()
     case $name in
     windows) qt_windows_options ;;
     gles) qt_gles_options ;;
+    wasm) qt_wasm_options ;;
     *)
         echo "qt_prefix: no Qt configuration named '$name'" >&2
         return 1
@@ -214,7 +258,7 @@ qt_prefix() {
     esac
     set -- "${QT_OPTIONS[@]}"
     version=$(qt_source_version) || return 1
-    key=$(qt_configuration_key "$@")
+    key=$(qt_configuration_key "$@" "${QT_KEY_EXTRA[@]}")
     prefix=$QT_CACHE/qtbase-${version//[:~]/_}-$name-$key
     if [ ! -e "$prefix/.complete" ]; then
         if ! mkdir -p "$QT_CACHE" 2>/dev/null || [ ! -w "$QT_CACHE" ]; then
@@ -243,8 +287,10 @@ qt_prefix() {
     fi
     # The licence texts and the source note go with the libraries, for
     # whoever passes them on.
-    compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
-    if ! cp -r "$source/LICENSES" "$prefix/LICENSES" ||
+    # As CMake found it: a toolchain file that names the compiler (Emscripten's)
+    # leaves it out of the cache.
+    compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/*/CMakeCXXCompiler.cmake | head -n 1)
+    if [ -z "$compiler" ] || ! cp -r "$source/LICENSES" "$prefix/LICENSES" ||
         ! write_qt_source_note "$name" "$version" "$source" "$prefix" "$compiler" "$@"; then
         echo "Qt ($name) was built, but its licences or source note could not be written into $prefix." >&2
         return 1
