@@ -8,7 +8,10 @@
 # A fault marked "platform: windows" is planted by scripts/windows.sh, which
 # runs this with MUTATE_PLATFORM=windows: the copy is built with the windows
 # preset (ORBITVIEWER_WINDOWS_QT names the Qt), and the native tests of
-# build/tests drive the copy's viewer through Wine.
+# build/tests drive the copy's viewer through Wine. One marked "platform: web"
+# is planted by scripts/web.sh (MUTATE_PLATFORM=web): the copy is built with
+# the wasm preset (ORBITVIEWER_WASM_QT), and its commands run in the copy's
+# build-wasm, where they check its page in a browser.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 
@@ -22,6 +25,10 @@ if [ "$PLATFORM" = windows ]; then
     BUILD=$COPY/build-windows
     TESTS=$ROOT/build/tests
     export ORBITVIEWER_COMMAND="sh \"$ROOT/tests/run-under-wine.sh\" \"$BUILD/orbitviewer.exe\" $WINDOWS_PLATFORM"
+elif [ "$PLATFORM" = web ]; then
+    PRESET=wasm
+    BUILD=$COPY/build-wasm
+    TESTS=$BUILD
 else
     PRESET=release
     BUILD=$COPY/build
@@ -96,8 +103,8 @@ plant() {
     shift 4
     local backup=$COPY/original problem by targets
     # Only the test programs the commands run (and what they depend on); on
-    # Windows the tests are native and drive the copy's viewer.
-    if [ "$PLATFORM" = windows ]; then
+    # Windows and the web the checks are native and drive the copy's viewer.
+    if [ "$PLATFORM" != linux ]; then
         targets=(orbitviewer)
     else
         mapfile -t targets < <(printf '%s\n' "$@" | grep -o '\./tst_[a-z0-9_]*' | sed 's|^\./||' | sort -u)
