@@ -6,6 +6,7 @@
 #
 #   scripts/test-in-debian-root.sh <suite> [stage...]
 #   scripts/test-in-debian-root.sh <suite> bench [runs]
+#   scripts/test-in-debian-root.sh <suite> web
 #   scripts/test-in-debian-root.sh --arch arm64|armhf <suite> [release]
 #
 # e.g. "trixie release" runs the Release suite on Debian 13; "testing" and
@@ -15,6 +16,11 @@
 # (scripts/test-cross.sh, scripts/emulation.sh); for that alone the host
 # gets a binfmt_misc entry, and binfmt_misc mounted if it was not.
 #
+# With web, scripts/web.sh runs there instead: the root shares this
+# machine's Qt cache (scripts/qt-from-source.sh), where Qt for WebAssembly is
+# built once, and the served folder and the check's pictures are copied back
+# into this checkout's build-wasm/.
+#
 # The packages come from the Debian archive this machine's apt uses, or from
 # DEBIAN_MIRROR. Needs root. The root lives in a temporary directory; its mounts and
 # processes, and whatever the run added to the host, are removed when this
@@ -22,6 +28,7 @@
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/emulation.sh"
+source "$ROOT/scripts/qt-from-source.sh"
 
 ARCH=
 if [ "${1-}" = --arch ]; then
@@ -87,6 +94,26 @@ mount_system() {
     mount -t tmpfs tmpfs "$TARGET/tmp"
 }
 
+# The web build's Qt takes most of an hour to build: the root uses, and
+# fills, this machine's cache, at the path where root's runs keep it.
+share_qt_cache() {
+    mkdir -p "$QT_CACHE" "$TARGET/var/cache/orbitviewer"
+    mount --bind "$QT_CACHE" "$TARGET/var/cache/orbitviewer"
+}
+
+# What the web run leaves for its user: the served folder and the pictures
+# its check took, whether it passed or not.
+copy_back_web() {
+    local folder
+    for folder in web web-check; do
+        rm -rf "${ROOT:?}/build-wasm/$folder"
+        if [ -d "$TARGET/root/orbitviewer/build-wasm/$folder" ]; then
+            mkdir -p "$ROOT/build-wasm"
+            cp -a "$TARGET/root/orbitviewer/build-wasm/$folder" "$ROOT/build-wasm/"
+        fi
+    done
+}
+
 # Ends every process still running inside the root, then its mounts.
 remove_root() {
     [ -n "$TARGET" ] && [ -d "$TARGET" ] || return 0
@@ -101,6 +128,12 @@ remove_root() {
         while read -r mountpoint; do
             umount -l "$mountpoint" || echo "warning: $mountpoint could not be unmounted" >&2
         done
+    # A bind mount (the shared cache) is on the same file system, and
+    # --one-file-system would not keep rm out of it.
+    if awk -v root="$TARGET" 'index($2, root "/") == 1 { found = 1 } END { exit !found }' /proc/self/mounts; then
+        echo "warning: $TARGET still has mounts, and is left in place" >&2
+        return 0
+    fi
     rm -rf --one-file-system "$TARGET" || echo "warning: $TARGET could not be removed entirely" >&2
 }
 
@@ -119,6 +152,9 @@ run_tests() {
         set -- "$ARCH"
     elif [ "${1-}" = bench ]; then
         script=bench.sh
+        shift
+    elif [ "${1-}" = web ]; then
+        script=web.sh
         shift
     fi
     echo "== scripts/$script${*:+ $*} on Debian $SUITE"
@@ -141,5 +177,12 @@ mount_system
 if [ -n "$ARCH" ]; then
     unpack_qemu
     register_emulator "$ARCH"
+fi
+if [ "${1-}" = web ]; then
+    share_qt_cache
+    status=0
+    run_tests "$@" || status=$?
+    copy_back_web
+    exit $status
 fi
 run_tests "$@"
