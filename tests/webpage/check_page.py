@@ -5,10 +5,11 @@
 Serves the folder on 127.0.0.1, opens the page, and checks the window Qt
 shows there: its title and size, its first frame, and the frames after a
 left drag, a right drag and a wheel notch, each judged by webframecheck
-against the camera model; then the same page on WebGL 1 alone, and with
-WebGL switched off, where the page must say why nothing is drawn (the
-checks webgl2, webgl1 and no-webgl; all of them unless some are named). Frames
-and a picture of each page go to the output folder. Exits 0 only when every
+against the camera model; then the same page on WebGL 1 alone, at a device
+pixel ratio of 1.5, and with WebGL switched off, where the page must say
+why nothing is drawn (the checks webgl2, webgl1, scale1.5 and no-webgl; all
+of them unless some are named). Frames and a picture of each page go to
+the output folder. Exits 0 only when every
 check passed; ends the server and every browser it started either way.
 """
 
@@ -71,6 +72,7 @@ WINDOW = r"""
     tab: document.title,
     x: rect.x, y: rect.y, width: rect.width, height: rect.height,
     pixels: [canvas.width, canvas.height],
+    ratio: window.devicePixelRatio,
     webgl: gl ? (window.WebGL2RenderingContext && gl instanceof WebGL2RenderingContext ? 2 : 1) : 0,
     antialias: gl ? gl.getContextAttributes().antialias : null,
   };
@@ -211,11 +213,15 @@ def check_window(session, results):
     if window["title"] != TITLE or window["tab"] != TITLE:
         raise CheckFailed(f"the window's title is {window['title']!r} and the tab's {window['tab']!r}, "
                           f"not {TITLE!r}")
-    if (window["width"], window["height"]) != SIZE or tuple(window["pixels"]) != SIZE:
+    # Qt sizes the canvas in device pixels, rounding the scaled size.
+    pixels = tuple(round(side * window["ratio"]) for side in SIZE)
+    if (window["width"], window["height"]) != SIZE or tuple(window["pixels"]) != pixels:
         raise CheckFailed(f"the client area is {window['width']} x {window['height']} CSS pixels and "
-                          f"{window['pixels'][0]} x {window['pixels'][1]} canvas pixels, not 500 x 500")
+                          f"{window['pixels'][0]} x {window['pixels'][1]} canvas pixels, not 500 x 500 and "
+                          f"{pixels[0]} x {pixels[1]} at ratio {window['ratio']}")
     results.append(f"{session.name}: one window, {window['title']!r} (the tab's title too), 500 x 500, "
-                   f"WebGL {window['webgl']}, antialias {window['antialias']}")
+                   f"{pixels[0]} x {pixels[1]} device pixels, WebGL {window['webgl']}, "
+                   f"antialias {window['antialias']}")
     return window
 
 
@@ -241,6 +247,17 @@ def check_webgl1(session, results):
     results.append(f"{session.name}: first frame {session.frame('first')}")
     session.drag("left", (100, 400), (60, 480))
     results.append(f"{session.name}: left drag (100, 400) to (60, 480) {session.frame('left-drag')}")
+
+
+def check_scaled(session, results):
+    window = check_window(session, results)
+    if window["ratio"] != 1.5:
+        raise CheckFailed(f"the page's device pixel ratio is {window['ratio']}, not 1.5")
+    results.append(f"{session.name}: first frame {session.frame('first')}")
+    session.drag("left", (250, 250), (171, 302))
+    results.append(f"{session.name}: left drag (250, 250) to (171, 302) {session.frame('left-drag')}")
+    session.drag("right", (400, 100), (433, 57))
+    results.append(f"{session.name}: right drag (400, 100) to (433, 57) {session.frame('right-drag')}")
 
 
 def check_no_webgl(session, results):
@@ -269,6 +286,7 @@ def serve(folder):
 CHECKS = [
     ("webgl2", [], check_webgl2),
     ("webgl1", ["--disable-webgl2"], check_webgl1),
+    ("scale1.5", ["--force-device-scale-factor=1.5"], check_scaled),
     ("no-webgl", ["--disable-3d-apis"], check_no_webgl),
 ]
 
