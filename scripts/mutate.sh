@@ -103,12 +103,13 @@ plant() {
     shift 4
     local backup=$COPY/original problem by targets
     # Only the test programs the commands run (and what they depend on); on
-    # Windows and the web the checks are native and drive the copy's viewer.
-    if [ "$PLATFORM" != linux ]; then
-        targets=(orbitviewer)
-    else
-        mapfile -t targets < <(printf '%s\n' "$@" | grep -o '\./tst_[a-z0-9_]*' | sed 's|^\./||' | sort -u)
-    fi
+    # Windows and the web the checks are native and drive the copy's viewer,
+    # which for the web is the served folder.
+    case $PLATFORM in
+    windows) targets=(orbitviewer) ;;
+    web) targets=(orbitviewer_web) ;;
+    *) mapfile -t targets < <(printf '%s\n' "$@" | grep -o '\./tst_[a-z0-9_]*' | sed 's|^\./||' | sort -u) ;;
+    esac
     cp "$COPY/$file" "$backup"
     if ! problem=$(replace_once "$file" "$from" "$to"); then
         echo "  out of date: $name: $problem"
