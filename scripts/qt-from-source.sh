@@ -168,8 +168,9 @@ qt_wasm_options() {
         "this Qt source together with the program's own, whose licence (MIT,"
         "LICENSE.txt) lets it be combined so.")
     QT_NOTE_EXTRA=("EMSDK named a folder holding .emscripten, which says"
-        "EMSCRIPTEN_ROOT = 'upstream/emscripten', and upstream/emscripten, a link to"
-        "/usr/share/emscripten of Debian's package emscripten $(dpkg-query -W -f='${Version}' emscripten).")
+        "EMSCRIPTEN_ROOT = emsdk_path + '/upstream/emscripten', and upstream/emscripten,"
+        "a link to /usr/share/emscripten of Debian's package emscripten"
+        "$(dpkg-query -W -f='${Version}' emscripten).")
 }
 
 # What a configuration is, independent of where this checkout lives: its
