@@ -38,7 +38,7 @@ class BrowserError(Exception):
 
 
 class Browser:
-    def __init__(self, executable, extra_flags, window_size=(800, 700)):
+    def __init__(self, executable, extra_flags, window_size=(900, 860)):
         self.profile = tempfile.mkdtemp(prefix="orbitviewer-chromium-")
         to_browser_read, self.to_browser = os.pipe()
         self.from_browser, from_browser_write = os.pipe()
