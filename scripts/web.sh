@@ -17,11 +17,11 @@
 #
 #   scripts/web.sh
 #
-# Debian 13's Emscripten and Qt build this; an older release's Emscripten is
-# too old for any Qt 6, so elsewhere all of it runs in a fresh Debian 13 root
+# Debian 13's Emscripten and Qt build this; Debian 12's Emscripten is too
+# old for any Qt 6, so elsewhere all of it runs in a fresh Debian 13 root
 # (scripts/test-in-debian-root.sh), which shares the cache, and the served
-# folder and the check's pictures are copied back. Needs root. About an hour
-# the first time, a few minutes once Qt is cached.
+# folder and the check's pictures are copied back. Needs root. About 16
+# minutes on 2 cores the first time, 9 once Qt is cached.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
@@ -101,7 +101,7 @@ report_sizes() {
 }
 
 if ! release_builds_web; then
-    echo "== This release's Emscripten cannot build Qt 6 for the web; building and checking in Debian 13"
+    echo "== The web build is made with Debian 13's Emscripten and Qt; building and checking in a Debian 13 root"
     exec bash "$ROOT/scripts/test-in-debian-root.sh" trixie web
 fi
 ensure_packages "${WEB_PACKAGES[@]}"
