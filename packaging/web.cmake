@@ -1,6 +1,7 @@
 # The viewer as a web page: a folder any static web server can serve, with
 # the page, the WebAssembly program and its loader, and the licences that
 # come with Qt, which the program links statically.
+
 # The page sets the program's environment (Qt's loader needs ENV for that).
 set_target_properties(orbitviewer PROPERTIES QT_WASM_EXPORT_NAME orbitviewer_entry
     QT_WASM_EXTRA_EXPORTED_METHODS ENV)

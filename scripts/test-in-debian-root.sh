@@ -94,8 +94,8 @@ mount_system() {
     mount -t tmpfs tmpfs "$TARGET/tmp"
 }
 
-# The web build's Qt takes most of an hour to build: the root uses, and
-# fills, this machine's cache, at the path where root's runs keep it.
+# The web build's Qt is built once and kept: the root uses, and fills, this
+# machine's cache, at the path where root's runs keep it.
 share_qt_cache() {
     mkdir -p "$QT_CACHE" "$TARGET/var/cache/orbitviewer"
     mount --bind "$QT_CACHE" "$TARGET/var/cache/orbitviewer"
