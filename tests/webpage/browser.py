@@ -66,7 +66,7 @@ class Browser:
         """Ends the browser and removes its profile, whatever state it is in."""
         if self.process.poll() is None:
             try:
-                self.call("Browser.close", timeout=10)
+                self.call("Browser.close", session=False, timeout=10)
             except BrowserError:
                 pass
             try:

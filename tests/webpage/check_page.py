@@ -45,16 +45,19 @@ def check_window(session, results):
     return window
 
 
+def judged_drag(session, results, button, start, end):
+    session.drag(button, start, end)
+    results.append(f"{session.name}: {button} drag {start} to {end} {session.frame(f'{button}-drag')}")
+
+
 def check_webgl2(session, results):
     window = check_window(session, results)
     if window["webgl"] != 2:
         raise CheckFailed(f"Qt's context is WebGL {window['webgl']}, where the browser offers WebGL 2")
     results.append(f"{session.name}: first frame {session.frame('first')}")
     session.page_picture("page")
-    session.drag("left", (250, 250), (330, 210))
-    results.append(f"{session.name}: left drag (250, 250) to (330, 210) {session.frame('left-drag')}")
-    session.drag("right", (200, 300), (140, 340))
-    results.append(f"{session.name}: right drag (200, 300) to (140, 340) {session.frame('right-drag')}")
+    judged_drag(session, results, "left", (250, 250), (330, 210))
+    judged_drag(session, results, "right", (200, 300), (140, 340))
     seen, angle = session.wheel((250, 250), 100)
     results.append(f"{session.name}: a wheel event with deltaY {seen['deltaY']} (pixels) reached Qt as "
                    f"angleDelta().y() {angle}; {session.frame('wheel')}")
@@ -65,8 +68,7 @@ def check_webgl1(session, results):
     if window["webgl"] != 1:
         raise CheckFailed(f"Qt's context is WebGL {window['webgl']}, where the browser offers only WebGL 1")
     results.append(f"{session.name}: first frame {session.frame('first')}")
-    session.drag("left", (100, 400), (60, 480))
-    results.append(f"{session.name}: left drag (100, 400) to (60, 480) {session.frame('left-drag')}")
+    judged_drag(session, results, "left", (100, 400), (60, 480))
 
 
 def check_scaled(session, results):
@@ -74,10 +76,8 @@ def check_scaled(session, results):
     if window["ratio"] != 1.5:
         raise CheckFailed(f"the page's device pixel ratio is {window['ratio']}, not 1.5")
     results.append(f"{session.name}: first frame {session.frame('first')}")
-    session.drag("left", (250, 250), (171, 302))
-    results.append(f"{session.name}: left drag (250, 250) to (171, 302) {session.frame('left-drag')}")
-    session.drag("right", (400, 100), (433, 57))
-    results.append(f"{session.name}: right drag (400, 100) to (433, 57) {session.frame('right-drag')}")
+    judged_drag(session, results, "left", (250, 250), (171, 302))
+    judged_drag(session, results, "right", (400, 100), (433, 57))
 
 
 def check_no_webgl(session, results):
