@@ -4,8 +4,9 @@
 # and the configuration, and later runs reuse it. Sourced after setup.sh, not
 # run.
 #
-#   qt_prefix windows|gles|wasm   prints the install prefix of that configuration,
-#                            building it first when the cache does not hold it
+#   qt_prefix windows|gles|wasm   prints the install prefix of that
+#                                 configuration, building it first when the
+#                                 cache does not hold it
 #
 # The cache lives in ORBITVIEWER_QT_CACHE: by default /var/cache/orbitviewer
 # for root, and the user's own cache directory for anyone else (only the
@@ -143,7 +144,8 @@ qt_gles_options() {
 # without HarfBuzz, Qt's shaper for complex scripts, where the viewer draws no
 # text (its title is the page's). 13.4 MB of .wasm become 9.6 MB.
 qt_wasm_options() {
-    local option
+    local option emscripten
+    emscripten=$(dpkg-query -W -f='${Version}' emscripten)
     QT_OPTIONS=()
     for option in "${QT_COMMON_OPTIONS[@]}"; do
         case $option in
@@ -154,7 +156,7 @@ qt_wasm_options() {
     QT_OPTIONS+=(-DCMAKE_BUILD_TYPE=MinSizeRel -DQT_QMAKE_TARGET_MKSPEC=wasm-emscripten -DQT_HOST_PATH=/usr
         -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -print-multiarch)/cmake" -DFEATURE_thread=OFF
         -DFEATURE_sse2=OFF -DFEATURE_harfbuzz=OFF)
-    QT_KEY_EXTRA=("emscripten $(dpkg-query -W -f='${Version}' emscripten)")
+    QT_KEY_EXTRA=("emscripten $emscripten")
     # The platform plugin, and the loader the page runs it with, are Qt's
     # under the GPL alone (LicenseRef-Qt-Commercial OR GPL-3.0-only in their
     # sources), not the LGPL.
@@ -170,7 +172,7 @@ qt_wasm_options() {
     QT_NOTE_EXTRA=("EMSDK named a folder holding .emscripten, which says"
         "EMSCRIPTEN_ROOT = emsdk_path + '/upstream/emscripten', and upstream/emscripten,"
         "a link to /usr/share/emscripten of Debian's package emscripten"
-        "$(dpkg-query -W -f='${Version}' emscripten).")
+        "$emscripten.")
 }
 
 # What a configuration is, independent of where this checkout lives: its
