@@ -175,27 +175,41 @@ in_private_display() {
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
 }
 
-# Configures and builds one of CMakePresets.json's presets; extra arguments
-# go to the build (e.g. --target orbitviewer).
-build_preset() {
-    local preset=$1
-    shift
-    (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" "$@") || exit 1
+# The build folder of preset $1 (CMakePresets.json).
+preset_folder() {
+    case $1 in
+    release) echo "$ROOT/build" ;;
+    fuzz) echo "$ROOT/build-sanitize" ;;
+    *) echo "$ROOT/build-$1" ;;
+    esac
 }
 
-# Configures preset $1, whose build folder is $2, against the Qt installed
-# in $3, which the preset reads from the variable $4; further arguments go to
-# CMake. Afresh when the folder was configured against another Qt: it would
-# otherwise keep the Qt it found first.
-configure_against_qt() {
-    local preset=$1 binary=$2 qt=$3 variable=$4 fresh=()
-    shift 4
-    if [ -f "$binary/CMakeCache.txt" ] &&
-        ! grep -qxF "ORBITVIEWER_CONFIGURED_PREFIX_PATH:INTERNAL=$qt" "$binary/CMakeCache.txt"; then
-        echo "== $binary was configured against another Qt: configuring it afresh"
-        fresh=(--fresh)
+# Configures and builds preset $1; "--target <name>" goes to the build, any
+# other argument to the configure step. A preset that builds against a Qt of
+# its own reads it from ORBITVIEWER_<PRESET>_QT; a folder that found another
+# Qt there is configured afresh, rather than keep the Qt it found first.
+build_preset() {
+    local preset=$1 configure=() build=() variable qt folder
+    shift
+    while [ $# -gt 0 ]; do
+        if [ "$1" = --target ]; then
+            build+=("$1" "$2")
+            shift
+        else
+            configure+=("$1")
+        fi
+        shift
+    done
+    variable=ORBITVIEWER_${preset^^}_QT
+    qt=${!variable:-}
+    folder=$(preset_folder "$preset")
+    if [ -n "$qt" ] && [ -f "$folder/CMakeCache.txt" ] && ! grep -qF "Qt6_DIR:PATH=$qt/" "$folder/CMakeCache.txt"; then
+        echo "== $folder was configured against another Qt: configuring it afresh"
+        configure+=(--fresh)
     fi
-    (cd "$ROOT" && env "$variable=$qt" cmake --preset "$preset" "${fresh[@]}" "$@" >/dev/null)
+    [ "$preset" != fuzz ] || preset=sanitize
+    (cd "$ROOT" && cmake --preset "$preset" "${configure[@]}" >/dev/null && cmake --build --preset "$preset" "${build[@]}") ||
+        exit 1
 }
 
 # Qt warns on start when a session has no runtime directory (root over ssh,

@@ -15,7 +15,7 @@
 # (Debian 12's) cannot start the viewer from a test.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
-source "$ROOT/scripts/skips.sh"
+source "$ROOT/scripts/suite.sh"
 ARCH=${1-}
 TIME_FACTOR=${TIME_FACTOR:-5}
 
@@ -52,12 +52,6 @@ install_dependencies() {
         "${target[@]}"
 }
 
-build() {
-    echo "== Release build for $ARCH (build-$ARCH/)"
-    (cd "$ROOT" && cmake --preset "$ARCH" -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR" >/dev/null &&
-        cmake --build --preset "$ARCH") || exit 1
-}
-
 # Fails early, and says why, where the kernel cannot run the target's
 # programs at all.
 check_emulation() {
@@ -68,17 +62,11 @@ check_emulation() {
     fi
 }
 
-run_suite() {
-    echo "== Test suite for $ARCH, under emulation, time limits x$TIME_FACTOR"
-    clear_results "$ROOT/build-$ARCH"
-    (cd "$ROOT" && in_private_display ctest --preset "$ARCH")
-    judge_skips "$ROOT/build-$ARCH" "$ARCH"
-}
-
 check_arguments
 add_architecture
 install_dependencies
 leave_session
-build
+build_preset "$ARCH" -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"
 check_emulation
-run_suite
+echo "== Test suite for $ARCH, under emulation, time limits x$TIME_FACTOR"
+run_suite "$ARCH" -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"

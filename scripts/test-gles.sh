@@ -14,19 +14,11 @@
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
-source "$ROOT/scripts/skips.sh"
+source "$ROOT/scripts/suite.sh"
 
 install_dependencies() {
     ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" "${TEST_PROGRAMS[@]}" "${QT_GLES_PACKAGES[@]}" \
         dpkg-dev
-}
-
-build() {
-    local qt
-    qt=$(qt_prefix gles) || exit 1
-    echo "== Release build against Qt for OpenGL ES 2.0 (build-gles/)"
-    (configure_against_qt gles "$ROOT/build-gles" "$qt" ORBITVIEWER_GLES_QT && cd "$ROOT" &&
-        cmake --build --preset gles) || exit 1
 }
 
 # An ES-only Qt calls libGLESv2 directly; desktop libGL must not come in.
@@ -42,23 +34,20 @@ check_libraries() {
         "and no desktop libGL"
 }
 
-run_suite() {
-    echo "== Test suite on Qt for OpenGL ES 2.0"
-    clear_results "$ROOT/build-gles"
-    (cd "$ROOT" && in_private_display ctest --preset gles)
-    judge_skips "$ROOT/build-gles" gles
-}
-
 # The real executable under eglfs on an 800 x 600 screen.
 check_eglfs() {
     echo "== Full screen under eglfs (X11 device integration), 800 x 600"
     (cd "$ROOT/build-gles/tests" &&
-        xvfb-run -a -s "-screen 0 800x600x24 -noreset" ./tst_orbitviewer fullScreenUnderEglfs)
+        run_unskipped xvfb-run -a -s "-screen 0 800x600x24 -noreset" ./tst_orbitviewer fullScreenUnderEglfs)
 }
 
 install_dependencies
 leave_session
-build
+ORBITVIEWER_GLES_QT=$(qt_prefix gles)
+export ORBITVIEWER_GLES_QT
+echo "== Release build against Qt for OpenGL ES 2.0 (build-gles/)"
+build_preset gles
 check_libraries
-run_suite
+echo "== Test suite on Qt for OpenGL ES 2.0"
+run_suite gles
 check_eglfs

@@ -17,7 +17,7 @@
 # whatever display the session has.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
-source "$ROOT/scripts/skips.sh"
+source "$ROOT/scripts/suite.sh"
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 STAGES=(release sanitize fuzz lint package mutate)
 
@@ -35,30 +35,19 @@ install_dependencies() {
     ensure_packages --no-recommends "${TEST_COMPOSITORS[@]}"
 }
 
-# Configures and builds a preset, then runs its tests in a private display
-# and judges their skips (the fuzzer's build is the sanitizer build).
-build_and_test() {
-    local build=$ROOT/build-sanitize
-    [ "$1" != release ] || build=$ROOT/build
-    build_preset "$1"
-    clear_results "$build"
-    (cd "$ROOT" && in_private_display ctest --preset "$1")
-    [ "$1" = fuzz ] || judge_skips "$build" "$1"
-}
-
 stage_release() {
     echo "== Test suite, Release build"
-    build_and_test release
+    run_suite release
 }
 
 stage_sanitize() {
     echo "== Test suite, AddressSanitizer and UndefinedBehaviorSanitizer build"
-    build_and_test sanitize
+    run_suite sanitize
 }
 
 stage_fuzz() {
     echo "== The camera's fuzzer: seed inputs, then $FUZZ_SECONDS s of fuzzing"
-    build_and_test fuzz
+    run_suite fuzz
     local corpus log
     corpus=$(mktemp -d)
     log=$(mktemp)

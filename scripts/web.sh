@@ -25,6 +25,7 @@
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
+source "$ROOT/scripts/suite.sh"
 
 WEB_PACKAGES=(cmake ninja-build g++ qt6-base-dev emscripten nodejs chromium python3 dpkg-dev fonts-dejavu-core
     gzip)
@@ -51,14 +52,8 @@ prepare_emsdk() {
 build_page() {
     ORBITVIEWER_WASM_QT=$(qt_prefix wasm) || exit 1
     export ORBITVIEWER_WASM_QT
-    echo "== The page, against Qt for WebAssembly (build-wasm/web)"
-    (configure_against_qt wasm "$ROOT/build-wasm" "$ORBITVIEWER_WASM_QT" ORBITVIEWER_WASM_QT && cd "$ROOT" &&
-        cmake --build --preset wasm) || exit 1
-}
-
-run_tests_under_node() {
-    echo "== The camera's tests, built for the web, under Node"
-    (cd "$ROOT" && ctest --preset wasm)
+    echo "== The page, against Qt for WebAssembly (build-wasm/web), and the camera's tests under Node"
+    run_suite wasm
 }
 
 # The frames are judged natively, by the same model the desktop suite uses.
@@ -110,7 +105,6 @@ leave_session
 export PYTHONDONTWRITEBYTECODE=1
 prepare_emsdk
 build_page
-run_tests_under_node
 build_judge
 check_in_browser
 report_sizes

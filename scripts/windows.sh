@@ -22,7 +22,7 @@
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
-source "$ROOT/scripts/skips.sh"
+source "$ROOT/scripts/suite.sh"
 source "$ROOT/scripts/wine-session.sh"
 source "$ROOT/scripts/windows-packages.sh"
 
@@ -51,24 +51,15 @@ install_dependencies() {
 
 build_windows() {
     WINDOWS_QT=$(qt_prefix windows) || exit 1
+    export ORBITVIEWER_WINDOWS_QT=$WINDOWS_QT
     echo "== Release build for Windows x64 (build-windows/)"
-    (configure_against_qt windows "$ROOT/build-windows" "$WINDOWS_QT" ORBITVIEWER_WINDOWS_QT \
-        -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR" && cd "$ROOT" && cmake --build --preset windows) || exit 1
-}
-
-run_suite() {
-    new_prefix
-    echo "== Test suite for Windows, under $(wine --version) in a private prefix, time limits x$TIME_FACTOR"
-    clear_results "$ROOT/build-windows"
-    (cd "$ROOT" && ctest --preset windows)
-    judge_skips "$ROOT/build-windows" windows
+    build_preset windows -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"
 }
 
 # The mutation list's Windows faults, each planted in a Windows build of a
 # copy of the project and driven as the zip's viewer was.
 plant_windows_faults() {
-    (export ORBITVIEWER_WINDOWS_QT=$WINDOWS_QT MUTATE_PLATFORM=windows ORBITVIEWER_TEST_TIME_FACTOR=$TIME_FACTOR &&
-        bash "$ROOT/scripts/mutate.sh")
+    (export MUTATE_PLATFORM=windows ORBITVIEWER_TEST_TIME_FACTOR=$TIME_FACTOR && bash "$ROOT/scripts/mutate.sh")
 }
 
 install_dependencies
@@ -78,7 +69,9 @@ trap 'exit 1' INT TERM
 start_display
 build_windows
 check_executable_resources
-run_suite
+new_prefix
+echo "== Test suite for Windows, under $(wine --version) in a private prefix, time limits x$TIME_FACTOR"
+run_suite windows -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"
 make_packages
 check_unpacked_viewer
 check_failure_message_box

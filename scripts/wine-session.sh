@@ -73,5 +73,5 @@ check_viewer() {
     (cd "$ROOT/build/tests" &&
         export ORBITVIEWER_TEST_TIME_FACTOR=$TIME_FACTOR \
             ORBITVIEWER_COMMAND="sh \"$ROOT/tests/run-under-wine.sh\" \"$viewer\" $WINDOWS_PLATFORM" &&
-        ./tst_orbitviewer "${tests[@]}" && QT_SCALE_FACTOR=1.5 ./tst_orbitviewer drag)
+        run_unskipped ./tst_orbitviewer "${tests[@]}" && QT_SCALE_FACTOR=1.5 run_unskipped ./tst_orbitviewer drag)
 }

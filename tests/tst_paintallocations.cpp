@@ -147,9 +147,6 @@ private slots:
 
 void TestPaintAllocations::initTestCase()
 {
-#ifdef ORBITVIEWER_SANITIZE
-    QSKIP("AddressSanitizer owns the allocator that this test replaces");
-#endif
     dl_iterate_phdr(collectOwnCode, nullptr);
     QVERIFY(ownCodeRanges >= 2);
 }

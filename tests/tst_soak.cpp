@@ -106,9 +106,9 @@ void TestSoak::randomInput()
           double(window.controls()->yawDegrees()), qPrintable(QDebug::toString(window.controls()->targetPoint())));
     QVERIFY2(inside > 1000 && outside > 1000, "both the square and the background must be in view");
 
-#ifdef ORBITVIEWER_SANITIZE
-    QSKIP("memory growth not checked: AddressSanitizer keeps freed memory in quarantine");
-#else
+    // AddressSanitizer keeps freed memory in quarantine, so its builds judge
+    // leaks at exit instead of growth here.
+#ifndef ORBITVIEWER_SANITIZE
     if (halfwayKiB < 0 || endKiB < 0)
         QSKIP("memory growth not checked: this system has no /proc/self/status to read the resident memory from");
     QVERIFY2(endKiB - halfwayKiB <= 1024, "memory grew by more than 1 MiB over the second half");
