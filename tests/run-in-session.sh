@@ -75,13 +75,16 @@ start_openbox() {
 }
 
 # Qt on the Wayland plugin, on the compositor's socket in the session's
-# runtime directory.
+# runtime directory. Mesa's llvmpipe, as under X11: without a GPU, Mesa 26's
+# EGL otherwise tries zink first, loading and unloading Vulkan's loader and
+# every Vulkan driver installed.
 use_wayland() {
     wait_until "$1" -S "$session_dir/wayland-test"
     WAYLAND_DISPLAY=wayland-test
     QT_QPA_PLATFORM=wayland
     XDG_SESSION_TYPE=wayland
-    export WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
+    LIBGL_ALWAYS_SOFTWARE=1
+    export WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE LIBGL_ALWAYS_SOFTWARE
     unset DISPLAY
 }
 
