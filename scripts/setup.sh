@@ -13,55 +13,33 @@ TEST_LIBRARIES=(libxtst-dev)
 TEST_PROGRAMS=(xvfb xauth weston openbox)
 TEST_COMPOSITORS=(mutter kwin-wayland dbus)
 
-# Whether a package, or an installed package that provides it, is there.
-# Debian 13's qt6-base-dev provides libqt6opengl6-dev, which is no longer a
-# package of its own; without this it would be "installed" on every run. A
-# name may carry an architecture (libqt6opengl6-dev:arm64); a provider counts
-# only when it is of that architecture, or of this machine's without one.
-package_installed() {
-    dpkg-query -W -f='${db:Status-Abbrev}' "$1" 2>/dev/null | grep -q '^ii' && return 0
-    local name=${1%%:*} arch
-    arch=$(dpkg --print-architecture)
-    [ "$name" = "$1" ] || arch=${1#*:}
-    dpkg-query -W -f='${db:Status-Abbrev}|${Architecture}|${Provides}\n' 2>/dev/null |
-        awk -F'|' -v name="$name" -v arch="$arch" '
-        $1 ~ /^ii/ && ($2 == arch || $2 == "all") {
-            n = split($3, provided, /, */)
-            for (i = 1; i <= n; i++) {
-                sub(/ .*/, "", provided[i])
-                if (provided[i] == name) found = 1
-            }
-        }
-        END { exit !found }'
-}
-
-# Installs the Debian packages among "$@" that are not installed yet. Where
-# there is no dpkg and apt it installs nothing and says what must be there;
-# CMake then reports anything that is still missing. With --no-recommends
-# first, only what the packages depend on comes with them: a desktop's
-# compositor otherwise brings the rest of that desktop.
+# Installs the Debian packages among "$@" that are not installed yet. apt
+# itself says which those are, in a simulation that needs no root, so that a
+# package another one provides counts as there (Debian 13's qt6-base-dev
+# provides libqt6opengl6-dev). Where there is no apt it installs nothing and
+# says what must be there; CMake then reports anything still missing. With
+# --no-recommends first, only what the packages depend on comes with them: a
+# desktop's compositor otherwise brings the rest of that desktop.
 ensure_packages() {
-    local options=()
+    local options=(--no-upgrade)
     if [ "${1-}" = --no-recommends ]; then
         options+=(--no-install-recommends)
         shift
     fi
-    if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
-        echo "No dpkg/apt here, so nothing is installed. Needed (Debian's names): $*" >&2
+    if ! command -v apt-get >/dev/null; then
+        echo "No apt here, so nothing is installed. Needed (Debian's names): $*" >&2
         return 0
     fi
-    local missing=() pkg
-    for pkg in "$@"; do
-        package_installed "$pkg" || missing+=("$pkg")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-
-    echo "Installing ${missing[*]} ..."
+    local plan
+    if plan=$(apt-get -s -qq install "${options[@]}" "$@" 2>/dev/null) && ! grep -q '^Inst ' <<<"$plan"; then
+        return 0
+    fi
+    echo "Installing what is missing of $* ..."
     if [ -z "${APT_UPDATED:-}" ]; then
         apt_get_waiting update -qq || exit 1
         APT_UPDATED=1
     fi
-    apt_get_waiting install -y -qq "${options[@]}" "${missing[@]}" >/dev/null || exit 1
+    apt_get_waiting install -y -qq "${options[@]}" "$@" >/dev/null || exit 1
 }
 
 # apt-get as root, waiting while another apt or dpkg holds its locks, as the

@@ -63,20 +63,6 @@ stage_fuzz() {
     rm -rf "$corpus" "$log"
 }
 
-# The project's own C++ sources: from git in a checkout, from the source
-# directories otherwise (a release tarball).
-list_sources() {
-    if git -C "$ROOT" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-        git -C "$ROOT" ls-files "$@"
-    else
-        local dirs=(app bench camera fuzz render tests tools) patterns=() pattern
-        for pattern in "$@"; do
-            patterns+=(-o -name "$pattern")
-        done
-        (cd "$ROOT" && find "${dirs[@]}" -type f \( "${patterns[@]:1}" \) | sort)
-    fi
-}
-
 stage_lint() {
     echo "== Format and static analysis"
     # clang-tidy reads the sanitizer build's compile commands and generated
@@ -84,10 +70,11 @@ stage_lint() {
     # build's would name include paths and definitions that have changed.
     build_preset sanitize
     local sources units log
-    mapfile -t sources < <(list_sources '*.cpp' '*.h')
-    mapfile -t units < <(list_sources '*.cpp')
-    if [ ${#sources[@]} -eq 0 ] || [ ${#units[@]} -eq 0 ]; then
-        echo "No sources found to check in $ROOT." >&2
+    # The project's own sources, as git knows them.
+    mapfile -t sources < <(git -C "$ROOT" ls-files '*.cpp' '*.h')
+    mapfile -t units < <(git -C "$ROOT" ls-files '*.cpp')
+    if [ ${#units[@]} -eq 0 ]; then
+        echo "No sources found to check: the lint stage needs a git checkout." >&2
         exit 1
     fi
     (cd "$ROOT" && clang-format --dry-run --Werror "${sources[@]}")
