@@ -63,34 +63,21 @@ apt_get_waiting() {
     done
 }
 
-# This machine's apt sources for Debian itself, one "URI suite component..."
-# line for each suite, as apt itself reads them (apt-get indextargets): both
-# source formats, and suites by codename (bookworm, bookworm-security) or by
-# name (stable, testing, unstable, sid). A source counts as Debian's when the
-# Release file apt fetched from it says its origin is Debian; other vendors'
-# sources (a cloud SDK, Node.js) do not. Where apt has fetched no Release
-# file yet, root fetches them first.
+# This machine's apt sources for Debian itself, one "URI suite component"
+# line each, as apt reads them (apt-get indextargets): both source formats,
+# suites by codename or by name. A source is Debian's when the Release file
+# apt fetched from it says its origin is Debian; other vendors' (a cloud SDK,
+# Node.js) are not. Where apt has fetched none yet, root fetches them first.
 debian_sources() {
-    local targets
-    targets=$(debian_index_targets)
-    if ! grep -q '^Debian|' <<<"$targets" && [ "$(id -u)" -eq 0 ]; then
+    if [ -z "$(debian_index_targets)" ] && [ "$(id -u)" -eq 0 ]; then
         apt_get_waiting update -qq >&2 || return 1
-        targets=$(debian_index_targets)
     fi
-    awk -F'|' '
-        $1 == "Debian" {
-            sub(/\/$/, "", $2)
-            key = $2 " " $3
-            if (!(key in components)) order[++n] = key
-            if (index(" " components[key] " ", " " $4 " ") == 0) components[key] = components[key] " " $4
-        }
-        END { for (i = 1; i <= n; i++) print order[i] components[order[i]] }' <<<"$targets"
+    debian_index_targets
 }
 
-# Every binary package index apt reads: "origin|URI|suite|component".
 debian_index_targets() {
-    apt-get indextargets --format '$(ORIGIN)|$(REPO_URI)|$(RELEASE)|$(COMPONENT)' \
-        'Created-By: Packages' 'Target-Of: deb' 2>/dev/null | sed '/^$/d'
+    apt-get indextargets --format '$(ORIGIN)|$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Created-By: Packages' \
+        'Target-Of: deb' 2>/dev/null | awk -F'|' '$1 == "Debian" { sub(/\/ /, " ", $2); if (!seen[$2]++) print $2 }'
 }
 
 # The Debian archive to make roots from: DEBIAN_MIRROR when set, otherwise

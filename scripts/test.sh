@@ -1,20 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, then checks everything CI checks:
-#   release   the test suite on a Release build (build/);
-#   sanitize  the same suite built with AddressSanitizer and
-#             UndefinedBehaviorSanitizer by clang (build-sanitize/);
-#   fuzz      the camera's fuzzer: its seed inputs, then FUZZ_SECONDS seconds
-#             (default 60) of fuzzing from them;
-#   lint      clang-format and clang-tidy on the project's own code;
-#   package   the Debian package (lintian), its AppStream metadata
-#             (appstreamcli) and its manual page (man);
-#   mutate    the suite judged: each fault of tests/mutants.txt planted in
-#             a copy of the project, which the tests must catch
-#             (scripts/mutate.sh, build-mutate/).
-# With no arguments it runs them all, in this order; name stages to run only
-# those. Each build is a preset of CMakePresets.json. The suites run in a
-# private virtual X server (and the Wayland runs in a private compositor),
-# whatever display the session has.
+# Installs what is missing, then checks everything CI checks, in stages:
+# release, sanitize, fuzz, lint, package and mutate (docs/testing.md says
+# what each does). With no arguments it runs them all, in this order; name
+# stages to run only those. It ends with one line a stage: pass or FAIL, and
+# its time.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/suite.sh"
@@ -137,29 +126,21 @@ main() {
         CURRENT_STAGE=$stage
         STAGE_STARTED=$SECONDS
         "stage_$stage"
-        SUMMARY+=("$(summary_line "$stage" pass)")
+        SUMMARY+=$(printf '  %-9s pass  %4d s' "$stage" $((SECONDS - STAGE_STARTED)))$'\n'
     done
     CURRENT_STAGE=
 }
 
-# One line a stage: its name, pass or fail, and how long it took.
-SUMMARY=()
+# Ends every run, passed or not, with a line a stage; the stage that
+# stopped the run is the one that failed.
+SUMMARY=
 CURRENT_STAGE=
 STAGE_STARTED=0
-summary_line() {
-    printf '  %-9s %s  %4d s' "$1" "$2" $((SECONDS - STAGE_STARTED))
-}
-
-# Ends every run, passed or not, with what ran and how it went; a stage
-# that stopped the run is the one that failed.
 print_summary() {
-    local status=$? line
-    [ -z "$CURRENT_STAGE" ] || SUMMARY+=("$(summary_line "$CURRENT_STAGE" FAIL)")
-    [ ${#SUMMARY[@]} -gt 0 ] || return "$status"
-    echo "== Summary"
-    for line in "${SUMMARY[@]}"; do
-        echo "$line"
-    done
+    local status=$?
+    [ -z "$CURRENT_STAGE" ] ||
+        SUMMARY+=$(printf '  %-9s FAIL  %4d s' "$CURRENT_STAGE" $((SECONDS - STAGE_STARTED)))$'\n'
+    [ -z "$SUMMARY" ] || printf '== Summary\n%s' "$SUMMARY"
     return "$status"
 }
 
