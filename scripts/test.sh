@@ -14,7 +14,7 @@ install_dependencies() {
     local packages=("${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" "${TEST_PROGRAMS[@]}")
     case " $* " in
     *" sanitize "* | *" fuzz "* | *" lint "*)
-        packages+=(clang libclang-rt-dev clang-format clang-tidy libbenchmark-dev)
+        packages+=(clang libclang-rt-dev llvm clang-format clang-tidy libbenchmark-dev)
         ;;
     esac
     case " $* " in
