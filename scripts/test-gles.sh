@@ -1,16 +1,10 @@
 #!/usr/bin/env bash
 # The viewer and its suite on a Qt built for OpenGL ES 2.0 alone, as boards
-# and embedded images build it (Debian's Qt is built for desktop OpenGL):
-# qtbase built once from Debian's own source (scripts/qt-from-source.sh,
-# cached in /var/cache/orbitviewer), the project built against it (the gles
-# preset, build-gles/), and the Release suite run in a private X server,
-# where Mesa gives real ES 2.0 contexts through EGL. Then the viewer full
-# screen under eglfs, as boards run it, on a screen that is not square.
-#
-#   scripts/test-gles.sh
-#
-# Needs root to install what is missing, and about half an hour the first
-# time.
+# build it (Debian's Qt is built for desktop OpenGL): qtbase built once from
+# Debian's source, the gles preset built against it, the Release suite run in
+# a private X server, where Mesa gives ES 2.0 contexts through EGL, and the
+# viewer full screen under eglfs on a screen that is not square. Needs root
+# to install what is missing.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"

@@ -6,6 +6,8 @@
 ZIP=
 SETUP=
 VIEWER=
+# An installer of a version older than any release, for the upgrade.
+OLDER_VERSION=0.0.1
 
 # Fails the run with a message.
 fail() {
@@ -40,8 +42,8 @@ check_executable_resources() {
     local exe=$ROOT/build-windows/orbitviewer.exe version icon field
     version=$(wrestool --extract --raw --type=16 "$exe" | iconv -f UTF-16LE -t UTF-8 | tr -c '[:print:]' '\n' |
         grep -v '^$') || fail "$exe has no version information."
-    for field in "ProductName Orbit Viewer" "FileDescription Orbit Viewer" "FileVersion 1.0.0" \
-        "ProductVersion 1.0.0" "CompanyName the orbitviewer authors"; do
+    for field in "ProductName Orbit Viewer" "FileDescription Orbit Viewer" "FileVersion $VERSION" \
+        "ProductVersion $VERSION" "CompanyName the orbitviewer authors"; do
         [ "$(version_value "${field%% *}")" = "${field#* }" ] ||
             fail "The version information lacks ${field%% *} \"${field#* }\": $version"
     done
@@ -116,14 +118,14 @@ run_silently() {
 }
 
 # The installer as a Windows user meets it, in a fresh prefix: an older
-# version installed first (the same files, made by cpack as 0.9.0), then
+# version installed first (the same files, made by cpack as OLDER_VERSION), then
 # this one over it, silently. It must leave one installation under Program
 # Files, the Start-menu shortcut, one uninstall entry with this version, and
 # a viewer that passes the zip's checks; the silent uninstaller must then
 # leave no file or key of the installation's.
 check_installer() {
     echo "== The installer: over an older version, silently, then uninstalled, in a fresh Windows 10 prefix"
-    (cd "$ROOT/build-windows" && cpack -G NSIS -R 0.9.0 -B "$SESSION_DIR/older" >/dev/null) ||
+    (cd "$ROOT/build-windows" && cpack -G NSIS -R "$OLDER_VERSION" -B "$SESSION_DIR/older" >/dev/null) ||
         fail "cpack could not make the older installer."
     new_prefix
     prefix_state >"$SESSION_DIR/before"
@@ -131,16 +133,17 @@ check_installer() {
     local shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orbit Viewer/Orbit Viewer.lnk"
     older=$(find "$SESSION_DIR/older" -maxdepth 1 -name '*-setup.exe')
     run_silently "$older"
-    [ "$(uninstall_value DisplayVersion)" = 0.9.0 ] || fail "The older installer registered no version 0.9.0."
+    [ "$(uninstall_value DisplayVersion)" = "$OLDER_VERSION" ] ||
+        fail "The older installer registered no version $OLDER_VERSION."
     run_silently "$SETUP"
     [ -f "$installed/orbitviewer.exe" ] || fail "Nothing was installed in C:\\Program Files\\Orbit Viewer."
     [ -f "$shortcut" ] || fail "No Start-menu shortcut \"Orbit Viewer\"."
     [ "$(uninstall_value DisplayName)" = "Orbit Viewer" ] || fail "The uninstall entry has no name \"Orbit Viewer\"."
-    [ "$(uninstall_value DisplayVersion)" = 1.0.0 ] || fail "The uninstall entry has no version 1.0.0."
+    [ "$(uninstall_value DisplayVersion)" = "$VERSION" ] || fail "The uninstall entry has no version $VERSION."
     [ "$(uninstall_value Publisher)" = "the orbitviewer authors" ] || fail "The uninstall entry names no publisher."
     [ "$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null |
         grep -ci 'orbitviewer')" = 1 ] || fail "The upgrade left more than one uninstall entry."
-    echo "Installed in C:\\Program Files\\Orbit Viewer over 0.9.0: the Start-menu shortcut, and the uninstall" \
+    echo "Installed in C:\\Program Files\\Orbit Viewer over $OLDER_VERSION: the Start-menu shortcut, and the uninstall" \
         "entry \"$(uninstall_value DisplayName)\" $(uninstall_value DisplayVersion)," \
         "by \"$(uninstall_value Publisher)\""
     check_viewer 'C:\Program Files\Orbit Viewer\orbitviewer.exe'

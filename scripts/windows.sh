@@ -1,24 +1,11 @@
 #!/usr/bin/env bash
-# The Windows x64 release, made and checked on Debian: Qt for Windows built
-# once from Debian's own qt6-base source (scripts/qt-from-source.sh, cached
-# outside the tree), the viewer and its suite cross-built with MinGW-w64
-# (the windows preset), the suite run under Wine, and the two packages a
-# Windows user gets: build-windows/orbitviewer-<version>-windows-x64.zip and
-# ...-setup.exe, the installer. The executable's icon and version are read
-# back; the zip's viewer is driven from a folder of awkward name, and the
-# installed one after an upgrade, each in a fresh Wine prefix set to
-# Windows 10, by the native tst_orbitviewer; the uninstaller must leave
-# nothing behind. A compiler laid out as Qt's MinGW kit must configure and
-# package it too. Last, the mutation list's Windows faults are planted, one
-# at a time, in a Windows build of a copy of the project, and must be caught
-# the same way.
-#
-#   scripts/windows.sh
-#
-# Everything runs in a private X server and private Wine prefixes, which are
-# ended and removed when this ends, whether the checks pass or not. Installs
-# what is missing as root (through sudo when run as a user), and takes about
-# half an hour more the first time, to build Qt.
+# The Windows x64 release, made and checked on Debian (docs/platforms.md
+# lists the checks): Qt for Windows built once from Debian's source, the
+# viewer and its suite cross-built with MinGW-w64 and run under Wine, the zip
+# and the installer checked as a Windows user meets them, and the mutation
+# list's Windows faults planted. Everything runs in a private X server and
+# private Wine prefixes, removed when it ends. Installs what is missing as
+# root (through sudo when run as a user).
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
@@ -54,6 +41,9 @@ build_windows() {
     export ORBITVIEWER_WINDOWS_QT=$WINDOWS_QT
     echo "== Release build for Windows x64 (build-windows/)"
     build_preset windows -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"
+    # The checks expect the version project(VERSION) gives, the one place it
+    # is written.
+    VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$ROOT/build-windows/CMakeCache.txt")
 }
 
 # The mutation list's Windows faults, each planted in a Windows build of a
