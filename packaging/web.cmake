@@ -9,6 +9,7 @@ set_target_properties(orbitviewer PROPERTIES QT_WASM_EXPORT_NAME orbitviewer_ent
 qt_import_plugins(orbitviewer EXCLUDE_BY_TYPE imageformats)
 
 set(ORBITVIEWER_WEB_DIR ${PROJECT_BINARY_DIR}/web)
+set(ORBITVIEWER_SOURCE_ARCHIVE ${PROJECT_NAME}-${PROJECT_VERSION}-source.tar.gz)
 configure_file(web/index.html ${ORBITVIEWER_WEB_DIR}/index.html @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${ORBITVIEWER_WEB_DIR}/LICENSE.txt COPYONLY)
 foreach(licence LGPL GPL)
@@ -27,6 +28,14 @@ if(NOT ORBITVIEWER_QT_SOURCE_NOTE)
 endif()
 configure_file(${ORBITVIEWER_QT_SOURCE_NOTE} ${ORBITVIEWER_WEB_DIR}/Qt-SOURCE.txt COPYONLY)
 
+# The page is conveyed under the GPL (Qt's web platform is GPL-3.0 alone), so
+# the folder carries the program's own corresponding source beside Qt's note.
+add_custom_target(orbitviewer_source ALL
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DNAME=${PROJECT_NAME}-${PROJECT_VERSION}
+        -DARCHIVE=${ORBITVIEWER_WEB_DIR}/${ORBITVIEWER_SOURCE_ARCHIVE} -P ${CMAKE_CURRENT_SOURCE_DIR}/sourcearchive.cmake
+    COMMENT "The source the page was built from: ${ORBITVIEWER_SOURCE_ARCHIVE}"
+    VERBATIM)
+
 # Qt writes the program, its loader and a page of its own beside the target;
 # the folder takes the first two, under the page above.
 add_custom_target(orbitviewer_web ALL
@@ -36,3 +45,4 @@ add_custom_target(orbitviewer_web ALL
     DEPENDS orbitviewer
     COMMENT "The served folder: ${ORBITVIEWER_WEB_DIR}"
     VERBATIM)
+add_dependencies(orbitviewer_web orbitviewer_source)

@@ -20,6 +20,8 @@ source "$ROOT/scripts/suite.sh"
 LIST=${MUTATE_LIST:-$ROOT/tests/mutants.txt}
 PLATFORM=${MUTATE_PLATFORM:-linux}
 COPY=$ROOT/build-mutate
+# Logs in a build folder of the copy, which its source archive leaves out.
+LOGS=$COPY/build-logs
 if [ "$PLATFORM" = windows ]; then
     source "$ROOT/scripts/wine-session.sh"
     PRESET=windows
@@ -44,14 +46,14 @@ caught=0 survived=0 broken=0 equivalent=0 elsewhere=0
 # build never takes a restored file for older than what a fault compiled.
 copy_sources() {
     rm -rf "$COPY"
-    mkdir -p "$COPY"
+    mkdir -p "$COPY" "$LOGS"
     (cd "$ROOT" && tar --exclude='./build*' --exclude=./.git -cf - .) | tar -xmf - -C "$COPY"
 }
 
 # The Windows viewer finds Qt and the compiler's runtime through the path
 # its build wrote.
 build_copy() {
-    (cd "$COPY" && cmake --preset "$PRESET" >/dev/null && cmake --build --preset "$PRESET" >"$COPY/build.log" 2>&1) ||
+    (cd "$COPY" && cmake --preset "$PRESET" >/dev/null && cmake --build --preset "$PRESET" >"$LOGS/build.log" 2>&1) ||
         return 1
     if [ "$PLATFORM" = windows ]; then
         ORBITVIEWER_WINE_PATH=$(cat "$BUILD/tests/wine-path") || return 1
@@ -90,7 +92,7 @@ replace_once() {
 first_failing() {
     local command
     for command in "$@"; do
-        if ! (cd "$TESTS" && timeout "$TEST_TIMEOUT" bash -c "$command") >"$COPY/test.log" 2>&1; then
+        if ! (cd "$TESTS" && timeout "$TEST_TIMEOUT" bash -c "$command") >"$LOGS/test.log" 2>&1; then
             echo "$command"
             return 0
         fi
@@ -102,7 +104,7 @@ first_failing() {
 plant() {
     local name=$1 file=$2 from=$3 to=$4
     shift 4
-    local backup=$COPY/original problem by targets
+    local backup=$LOGS/original problem by targets
     # Only the test programs the commands run (and what they depend on); on
     # Windows and the web the checks are native and drive the copy's viewer,
     # which for the web is the served folder.
@@ -115,9 +117,9 @@ plant() {
     if ! problem=$(replace_once "$file" "$from" "$to"); then
         echo "  out of date: $name: $problem"
         broken=$((broken + 1))
-    elif ! cmake --build "$BUILD" --target "${targets[@]}" >"$COPY/build.log" 2>&1; then
+    elif ! cmake --build "$BUILD" --target "${targets[@]}" >"$LOGS/build.log" 2>&1; then
         echo "  does not build: $name"
-        tail -n 20 "$COPY/build.log"
+        tail -n 20 "$LOGS/build.log"
         broken=$((broken + 1))
     elif by=$(first_failing "$@"); then
         echo "  caught: $name, by $by"
@@ -191,7 +193,7 @@ main() {
     echo "== Planting the faults of tests/mutants.txt, one at a time"
     copy_sources
     if ! build_copy; then
-        tail -n 40 "$COPY/build.log"
+        tail -n 40 "$LOGS/build.log"
         echo "The unchanged copy does not build." >&2
         exit 1
     fi
@@ -203,8 +205,8 @@ main() {
         mine { n = split($0, lines, "\n"); for (i = 1; i <= n; i++) if (sub(/^run: /, "", lines[i])) print lines[i] }
         ' "$LIST" | sort -u)
     for command in "${commands[@]}"; do
-        if ! (cd "$TESTS" && run_unskipped timeout "$TEST_TIMEOUT" bash -c "$command") >"$COPY/test.log" 2>&1; then
-            cat "$COPY/test.log"
+        if ! (cd "$TESTS" && run_unskipped timeout "$TEST_TIMEOUT" bash -c "$command") >"$LOGS/test.log" 2>&1; then
+            cat "$LOGS/test.log"
             echo "\"$command\" fails or skips with no fault planted." >&2
             exit 1
         fi

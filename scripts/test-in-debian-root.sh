@@ -85,7 +85,12 @@ working_tree_commit() {
 # accepts an expired Release file.
 run_in_root() {
     local hooks=()
+    # The root trusts what this machine trusts: the certificate authorities
+    # it added itself (a company's, or its proxy's) go in beside Debian's.
     hooks+=(--customize-hook='cp /etc/resolv.conf "$1/etc/resolv.conf" &&
+        { [ ! -d /usr/local/share/ca-certificates ] ||
+            cp -r /usr/local/share/ca-certificates/. "$1/usr/local/share/ca-certificates/"; } &&
+        chroot "$1" update-ca-certificates >/dev/null &&
         git clone --quiet "$ROOT" "$1/root/orbitviewer" && git -C "$1/root/orbitviewer" checkout --quiet "$TREE"')
     if [ "${1-}" = web ]; then
         hooks+=(--customize-hook='mkdir -p "$1/var/cache/orbitviewer" &&

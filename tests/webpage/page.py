@@ -90,10 +90,14 @@ class Session:
         self.browser = Browser(CHROMIUM, flags)
         self.script = []
 
-    def open(self):
+    def open(self, inject="", commands=()):
+        """Opens the page after the DevTools commands given, as (method,
+        params), with a script of the check's run before the page's own."""
         b = self.browser
         b.attach_to_page()
-        b.call("Page.addScriptToEvaluateOnNewDocument", {"source": INSTRUMENT})
+        for method, params in commands:
+            b.call(method, params)
+        b.call("Page.addScriptToEvaluateOnNewDocument", {"source": INSTRUMENT + inject})
         b.call("Page.navigate", {"url": self.url})
 
     def wait_for_window(self):
@@ -134,7 +138,8 @@ class Session:
         w = self.window
         shot = self.browser.call("Page.captureScreenshot", {
             "format": "png",
-            "clip": {"x": w["x"], "y": w["y"], "width": w["width"], "height": w["height"], "scale": 1}})
+            "clip": {"x": w["x"], "y": w["y"], "width": w["width"], "height": w["height"], "scale": 1},
+            "captureBeyondViewport": True})
         path = self.save(shot, label)
         script = "; ".join(self.script)
         result = subprocess.run([self.judge, path, str(SIZE[0]), str(SIZE[1]), script],
@@ -167,6 +172,17 @@ class Session:
         self.mouse("mouseMoved", *end, button=button, buttons=mask)
         self.mouse("mouseReleased", *end, button=button)
         self.script += [f"{press} {start[0]} {start[1]}", f"M {end[0]} {end[1]}", release]
+        self.settle()
+
+    def touch_drag(self, start, end):
+        """A one-finger drag, which Qt turns into a left drag for a window
+        that takes no touch events."""
+        w = self.window
+        for kind, (x, y) in (("touchStart", start), ("touchMove", end)):
+            self.browser.call("Input.dispatchTouchEvent", {
+                "type": kind, "touchPoints": [{"x": w["x"] + x, "y": w["y"] + y}]})
+        self.browser.call("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
+        self.script += [f"R {start[0]} {start[1]}", f"M {end[0]} {end[1]}", "r"]
         self.settle()
 
     def wheel(self, at, delta_y):
