@@ -3,9 +3,13 @@
 # does not ignore, uncommitted edits included; without git, every file
 # outside the build folders. Run at build time (cmake -P), so that the
 # archive is always the tree the program was built from.
-execute_process(COMMAND git -C ${SOURCE_DIR} ls-files --cached --others --exclude-standard
-    OUTPUT_VARIABLE files RESULT_VARIABLE status OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-if(status EQUAL 0)
+# A copy of the tree inside another checkout (the mutation stage's) is not
+# that checkout's source: git counts only where the tree is its top.
+execute_process(COMMAND git -C ${SOURCE_DIR} rev-parse --show-toplevel
+    OUTPUT_VARIABLE top OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(top AND top STREQUAL SOURCE_DIR)
+    execute_process(COMMAND git -C ${SOURCE_DIR} ls-files --cached --others --exclude-standard
+        OUTPUT_VARIABLE files OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
     string(REPLACE "\n" ";" files "${files}")
 else()
     file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*)

@@ -90,7 +90,7 @@ run_in_root() {
     hooks+=(--customize-hook='cp /etc/resolv.conf "$1/etc/resolv.conf" &&
         { [ ! -d /usr/local/share/ca-certificates ] ||
             cp -r /usr/local/share/ca-certificates/. "$1/usr/local/share/ca-certificates/"; } &&
-        chroot "$1" update-ca-certificates >/dev/null &&
+        chroot "$1" update-ca-certificates >/dev/null 2>&1 &&
         git clone --quiet "$ROOT" "$1/root/orbitviewer" && git -C "$1/root/orbitviewer" checkout --quiet "$TREE"')
     if [ "${1-}" = web ]; then
         hooks+=(--customize-hook='mkdir -p "$1/var/cache/orbitviewer" &&
