@@ -65,12 +65,14 @@ root_command() {
 # The working tree as it is, uncommitted edits and new files included, as a
 # commit that the root's clone checks out: made by the checkout's owner,
 # with an index of its own, so that neither the checkout's index and
-# branches nor the owner of any file in it change.
+# branches nor the owner of any file in it change. Root reads the checkout
+# only to clone it, and trusts it for that alone (git's safe.directory, in a
+# global configuration of the clone's own).
 working_tree_commit() {
     local owner=() index
     [ "$(stat -c %u "$ROOT")" = "$(id -u)" ] || owner=(runuser -u "$(stat -c %U "$ROOT")" --)
     index=$("${owner[@]}" mktemp)
-    cp "$(git -C "$ROOT" rev-parse --path-format=absolute --git-path index)" "$index"
+    cp "$("${owner[@]}" git -C "$ROOT" rev-parse --path-format=absolute --git-path index)" "$index"
     "${owner[@]}" env GIT_INDEX_FILE="$index" GIT_AUTHOR_NAME=orbitviewer GIT_AUTHOR_EMAIL=orbitviewer@localhost \
         GIT_COMMITTER_NAME=orbitviewer GIT_COMMITTER_EMAIL=orbitviewer@localhost sh -c \
         'cd "$1" && git add -A && git commit-tree -p HEAD -m "The working tree" "$(git write-tree)"' sh "$ROOT"
@@ -91,7 +93,8 @@ run_in_root() {
         { [ ! -d /usr/local/share/ca-certificates ] ||
             cp -r /usr/local/share/ca-certificates/. "$1/usr/local/share/ca-certificates/"; } &&
         chroot "$1" update-ca-certificates >/dev/null 2>&1 &&
-        git clone --quiet "$ROOT" "$1/root/orbitviewer" && git -C "$1/root/orbitviewer" checkout --quiet "$TREE"')
+        GIT_CONFIG_GLOBAL=$TRUST_CHECKOUT git clone --quiet "$ROOT" "$1/root/orbitviewer" &&
+        git -C "$1/root/orbitviewer" checkout --quiet "$TREE"')
     if [ "${1-}" = web ]; then
         hooks+=(--customize-hook='mkdir -p "$1/var/cache/orbitviewer" &&
             for qt in "$QT_CACHE"/qtbase-*-wasm-*/; do
@@ -112,8 +115,14 @@ run_in_root() {
     fi
     hooks+=(--customize-hook='exit "$(cat "$1/root/status")"')
     echo "== scripts/$ROOT_COMMAND in a fresh Debian $SUITE root"
+    TRUST_CHECKOUT=$(mktemp)
+    printf '[safe]\n\tdirectory = %s\n\tdirectory = %s/.git\n' "$ROOT" "$ROOT" >"$TRUST_CHECKOUT"
+    export TRUST_CHECKOUT
+    local status=0
     mmdebstrap --quiet --variant=minbase --include=ca-certificates,git \
-        --aptopt='Acquire::Check-Valid-Until "false"' "${hooks[@]}" "$SUITE" /dev/null "$MIRROR"
+        --aptopt='Acquire::Check-Valid-Until "false"' "${hooks[@]}" "$SUITE" /dev/null "$MIRROR" || status=$?
+    rm -f "$TRUST_CHECKOUT"
+    return $status
 }
 
 if [ "$(id -u)" -ne 0 ]; then
