@@ -36,20 +36,7 @@ stage_sanitize() {
 
 stage_fuzz() {
     echo "== The camera's fuzzer: seed inputs, then $FUZZ_SECONDS s of fuzzing"
-    run_suite fuzz
-    local corpus log
-    corpus=$(mktemp -d)
-    log=$(mktemp)
-    if ! "$ROOT/build-sanitize/fuzz/fuzz_orbitcontrols" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 \
-        "$corpus" "$ROOT/fuzz/corpus" >"$log" 2>&1; then
-        tail -n 60 "$log"
-        rm -rf "$corpus" "$log"
-        echo "The fuzzer found a failing input (saved as crash-* in $PWD)." >&2
-        exit 1
-    fi
-    # Only a summary: the fuzzer's exit status has already judged the run.
-    grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::(number_of_executed_units|peak_rss_mb)' "$log" || true
-    rm -rf "$corpus" "$log"
+    run_suite fuzz -DORBITVIEWER_FUZZ_SECONDS="$FUZZ_SECONDS"
 }
 
 stage_lint() {
