@@ -144,49 +144,48 @@ note_equivalent() {
     fi
 }
 
-# Reads the list block by block and plants or notes each.
+# The list's blocks, one a line, fields separated by the unit separator:
+# "fault", its name, file, from, to and run commands; "equivalent", its name,
+# file, from and why; or "elsewhere" for another platform's block. An
+# unknown line stops the run.
+list_blocks() {
+    awk -v RS= -F'\n' -v platform="$PLATFORM" '
+        {
+            delete field
+            field["platform"] = "linux"
+            runs = ""
+            for (i = 1; i <= NF; i++) {
+                if ($i ~ /^#/) continue
+                key = value = $i
+                sub(/:.*/, "", key)
+                sub(/^[^:]*: ?/, "", value)
+                if (key == "run") runs = runs "\037" value
+                else if (key ~ /^(fault|equivalent|file|from|to|why|platform)$/) field[key] = value
+                else { print "unknown\037" $i; exit }
+            }
+            if (!("fault" in field) && !("equivalent" in field)) next
+            if (field["platform"] != platform) print "elsewhere"
+            else if ("fault" in field)
+                print "fault\037" field["fault"] "\037" field["file"] "\037" field["from"] "\037" field["to"] runs
+            else
+                print "equivalent\037" field["equivalent"] "\037" field["file"] "\037" field["from"] "\037" field["why"]
+        }' "$LIST"
+}
+
+# Plants or notes each block of the list.
 run_list() {
-    local line key value name='' kind='' file='' from='' to='' why='' platform=linux runs=()
-    finish_block() {
-        if [ -n "$kind" ] && [ "$platform" != "$PLATFORM" ]; then
-            elsewhere=$((elsewhere + 1))
-        else
-            case $kind in
-            fault) plant "$name" "$file" "$from" "$to" "${runs[@]}" ;;
-            equivalent) note_equivalent "$name" "$file" "$from" "$why" ;;
-            esac
-        fi
-        kind='' name='' file='' from='' to='' why='' platform=linux runs=()
-    }
-    while IFS= read -r line || [ -n "$line" ]; do
-        case $line in
-        '#'*) continue ;;
-        '')
-            finish_block
-            continue
-            ;;
-        esac
-        key=${line%%:*}
-        value=${line#*:}
-        value=${value# }
-        case $key in
-        fault | equivalent)
-            kind=$key
-            name=$value
-            ;;
-        file) file=$value ;;
-        from) from=$value ;;
-        to) to=$value ;;
-        why) why=$value ;;
-        platform) platform=$value ;;
-        run) runs+=("$value") ;;
+    local block
+    while IFS=$'\037' read -r -a block; do
+        case ${block[0]} in
+        fault) plant "${block[@]:1}" ;;
+        equivalent) note_equivalent "${block[@]:1}" ;;
+        elsewhere) elsewhere=$((elsewhere + 1)) ;;
         *)
-            echo "$LIST: unknown line: $line" >&2
+            echo "$LIST: unknown line: ${block[1]}" >&2
             exit 1
             ;;
         esac
-    done <"$LIST"
-    finish_block
+    done < <(list_blocks)
 }
 
 main() {
@@ -200,10 +199,7 @@ main() {
     # Every test run against a fault must pass without one, and run every
     # row it names: a skipped row could not catch its fault.
     local commands command
-    mapfile -t commands < <(awk -v RS= -v platform="$PLATFORM" '
-        { mine = $0 ~ /(^|\n)platform: / ? $0 ~ ("(^|\n)platform: " platform "(\n|$)") : platform == "linux" }
-        mine { n = split($0, lines, "\n"); for (i = 1; i <= n; i++) if (sub(/^run: /, "", lines[i])) print lines[i] }
-        ' "$LIST" | sort -u)
+    mapfile -t commands < <(list_blocks | awk -F'\037' '$1 == "fault" { for (i = 6; i <= NF; i++) print $i }' | sort -u)
     for command in "${commands[@]}"; do
         if ! (cd "$TESTS" && run_unskipped timeout "$TEST_TIMEOUT" bash -c "$command") >"$LOGS/test.log" 2>&1; then
             cat "$LOGS/test.log"
