@@ -19,13 +19,7 @@ make_picture() {
     echo "docs/controls/$name.png"
 }
 
-# The field without the blanks around it.
-trim() {
-    local text=${1#"${1%%[![:space:]]*}"}
-    echo "${text%"${text##*[![:space:]]}"}"
-}
-
-while IFS='|' read -r name _caption steps; do
-    case $name in '#'* | '') continue ;; esac
-    make_picture "$(trim "$name")" "$(trim "$steps")"
-done <"$LIST"
+# Each line's name and steps, without the blanks around them.
+while IFS=$'\t' read -r name steps; do
+    make_picture "$name" "$steps"
+done < <(awk -F'|' '!/^#/ && NF >= 3 { for (i = 1; i <= 3; i += 2) gsub(/^[ \t]+|[ \t]+$/, "", $i); print $1 "\t" $3 }' "$LIST")
