@@ -1,22 +1,11 @@
-# Builds qtbase from this Debian release's own source package, for a
+# Builds qtbase from this Debian release's own source package for a
 # configuration Debian does not ship (Windows, OpenGL ES 2.0, WebAssembly),
-# once: the result is cached outside the tree, keyed by the source's version
-# and the configuration, and later runs reuse it. Sourced after setup.sh, not
-# run.
+# once, into a cache outside the tree (docs/platforms.md says where, and how
+# runs share it). Sourced after setup.sh, not run.
 #
 #   qt_prefix windows|gles|wasm   prints the install prefix of that
 #                                 configuration, building it first when the
 #                                 cache does not hold it
-#
-# The cache lives in ORBITVIEWER_QT_CACHE: by default /var/cache/orbitviewer
-# for root, and the user's own cache directory for anyone else (only the
-# packages need root, through sudo). src/ holds the unpacked source, and each
-# configuration is a directory of its own, qtbase-<version>-<name>-<key>
-# (qt_configuration_key), with its licence texts and SOURCE.txt, which says
-# how to build the same libraries again. A build is used only once every step
-# of it has succeeded (.complete); removing the directory rebuilds it next
-# time. Runs at once share the cache: a second one waits for the first's
-# build and then uses it.
 
 if [ -n "${ORBITVIEWER_QT_CACHE:-}" ]; then
     QT_CACHE=$ORBITVIEWER_QT_CACHE
@@ -44,32 +33,18 @@ qt_source_version() {
     dpkg-query -W -f='${source:Version}' qt6-base-dev-tools
 }
 
-# apt-get with a private state of its own, reading deb-src entries for the
-# Debian archives this machine already uses: the host's apt configuration,
-# lists and sources are left as they were.
+# apt-get with a private state of its own, reading deb-src entries for this
+# machine's Debian archives, so that the host's apt is left as it was.
 private_apt() {
     local state=$QT_CACHE/apt
     apt-get -o Dir::Etc::SourceList="$state/sources.list" -o Dir::Etc::SourceParts=/dev/null \
         -o Dir::State::Lists="$state/lists" -o Dir::Cache="$state/cache" -o APT::Sandbox::User="$(id -un)" "$@"
 }
 
-# The deb-src entries to fetch the source from: the Debian archives this
-# machine's apt uses, or DEBIAN_MIRROR's suites of this release.
-qt_source_entries() {
-    if [ -z "${DEBIAN_MIRROR:-}" ]; then
-        debian_sources | awk '{ print "deb-src", $0 }'
-        return
-    fi
-    local codename
-    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-    echo "deb-src $DEBIAN_MIRROR $codename main"
-    echo "deb-src $DEBIAN_MIRROR $codename-updates main"
-}
-
 # Unpacks the source package, Debian's patches applied, into src/ and prints
 # its directory.
 fetch_qt_source() {
-    local version upstream dir
+    local version upstream dir sources
     version=$(qt_source_version)
     upstream=${version#*:}
     upstream=${upstream%-*}
@@ -77,13 +52,9 @@ fetch_qt_source() {
     hold_cache_lock src || return 1
     if [ ! -e "$dir/.unpacked-$version" ]; then
         echo "== qt6-base $version source from this machine's Debian archive" >&2
+        sources=$(debian_sources) || return 1
         mkdir -p "$QT_CACHE/apt/lists/partial" "$QT_CACHE/apt/cache/archives/partial" "$QT_CACHE/src"
-        qt_source_entries >"$QT_CACHE/apt/sources.list" || return 1
-        if [ ! -s "$QT_CACHE/apt/sources.list" ]; then
-            echo "No Debian archive found in this machine's apt sources to fetch qt6-base's source from;" \
-                "set DEBIAN_MIRROR to one." >&2
-            return 1
-        fi
+        sed 's/^/deb-src /' <<<"$sources" >"$QT_CACHE/apt/sources.list"
         private_apt update -qq >&2 || return 1
         rm -rf "$dir" || return 1
         (cd "$QT_CACHE/src" && private_apt source -qq "qt6-base=$version" >&2) || return 1
@@ -194,57 +165,44 @@ qt_configuration_key() {
 # package and where to get it, what was changed in it, the compiler, and the
 # exact configuration, with any file it names written out in full.
 write_qt_source_note() {
-    local name=$1 version=$2 source=$3 prefix=$4 compiler=$5 option value last
+    local name=$1 version=$2 source=$3 prefix=$4 compiler=$5 option value
     shift 5
-    last=$#
     local upstream=${version#*:}
     upstream=${upstream%-*}
     {
         echo "The Qt libraries and plugins in this package are Qt ${version%%+*}, built ($name) from"
         if [ ${#QT_LICENCE_NOTE[@]} -gt 0 ]; then
-            echo "Debian's source package qt6-base, version $version."
-            echo
-            printf '%s\n' "${QT_LICENCE_NOTE[@]}"
+            printf '%s\n' "Debian's source package qt6-base, version $version." "" "${QT_LICENCE_NOTE[@]}"
         else
-            echo "Debian's source package qt6-base, version $version, and used under the"
-            echo "GNU Lesser General Public License version 3 (Qt-LGPL-3.0.txt; the GNU"
-            echo "General Public License version 3 it builds on is Qt-GPL-3.0.txt)."
+            cat <<EOF
+Debian's source package qt6-base, version $version, and used under the
+GNU Lesser General Public License version 3 (Qt-LGPL-3.0.txt; the GNU
+General Public License version 3 it builds on is Qt-GPL-3.0.txt).
+EOF
         fi
-        echo
-        echo "The complete source, as built:"
-        echo
-        echo "  https://snapshot.debian.org/package/qt6-base/$version/"
-        echo "  or, on Debian: apt-get source qt6-base=$version"
-        echo
-        echo "It was built with Debian's patches, which that source applies"
-        echo "(debian/patches/series), and no change of ours:"
-        echo
-        grep -v '^[[:space:]]*\(#\|$\)' "$source/debian/patches/series" | sed 's/^/  /'
-        echo
-        echo "Compiler: $("$compiler" --version | head -n 1)$(qt_compiler_package "$compiler")"
-        echo
-        if [ ${#QT_NOTE_EXTRA[@]} -gt 0 ]; then
-            printf '%s\n' "${QT_NOTE_EXTRA[@]}"
-            echo
-        fi
-        echo "Configured, built and installed with CMake and Ninja:"
-        echo
-        echo "  cmake -S qt6-base-$upstream -B build -G Ninja -DCMAKE_INSTALL_PREFIX=<prefix> \\"
-        for option in "$@"; do
-            last=$((last - 1))
-            [ $last -eq 0 ] || option="$option \\"
-            echo "      ${option//$ROOT\//}"
-        done
-        echo "  cmake --build build"
-        echo "  cmake --install build --strip"
+        cat <<EOF
+
+The complete source, as built:
+
+  https://snapshot.debian.org/package/qt6-base/$version/
+  or, on Debian: apt-get source qt6-base=$version
+
+It was built with Debian's patches, which that source applies
+(debian/patches/series), and no change of ours:
+
+$(grep -v '^[[:space:]]*\(#\|$\)' "$source/debian/patches/series" | sed 's/^/  /')
+
+Compiler: $("$compiler" --version | head -n 1)$(qt_compiler_package "$compiler")
+
+EOF
+        [ ${#QT_NOTE_EXTRA[@]} -eq 0 ] || printf '%s\n' "${QT_NOTE_EXTRA[@]}" ""
+        printf '%s\n' "Configured, built and installed with CMake and Ninja:" "" \
+            "  cmake -S qt6-base-$upstream -B build -G Ninja -DCMAKE_INSTALL_PREFIX=<prefix> \\"
+        printf '      %s \\\n' "${@//$ROOT\//}" | sed '$ s/ \\$//'
+        printf '  %s\n' "cmake --build build" "cmake --install build --strip"
         for option in "$@"; do
             value=${option#*=}
-            if [ -f "$value" ]; then
-                echo
-                echo "${value//$ROOT\//}:"
-                echo
-                sed 's/^/  /' "$value"
-            fi
+            [ ! -f "$value" ] || printf '\n%s:\n\n%s\n' "${value//$ROOT\//}" "$(sed 's/^/  /' "$value")"
         done
     } >"$prefix/SOURCE.txt"
 }

@@ -63,38 +63,34 @@ apt_get_waiting() {
     done
 }
 
-# This machine's apt sources for Debian itself, one "URI suite component"
-# line each, as apt reads them (apt-get indextargets): both source formats,
-# suites by codename or by name. A source is Debian's when the Release file
-# apt fetched from it says its origin is Debian; other vendors' (a cloud SDK,
-# Node.js) are not. Where apt has fetched none yet, root fetches them first.
+# The Debian archives this machine's apt uses, one "URI suite component"
+# line each, as apt reads them (apt-get indextargets: both source formats,
+# suites by codename or by name): those whose Release file says Debian, not
+# other vendors' (a cloud SDK, Node.js). Root has apt fetch its lists first
+# where it has none yet. With DEBIAN_MIRROR set, that archive's suites of
+# this release instead.
 debian_sources() {
-    if [ -z "$(debian_index_targets)" ] && [ "$(id -u)" -eq 0 ]; then
-        apt_get_waiting update -qq >&2 || return 1
+    local codename sources
+    if [ -n "${DEBIAN_MIRROR:-}" ]; then
+        codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+        printf '%s %s main\n' "$DEBIAN_MIRROR" "$codename" "$DEBIAN_MIRROR" "$codename-updates"
+        return 0
     fi
-    debian_index_targets
+    sources=$(debian_index_targets)
+    if [ -z "$sources" ] && [ "$(id -u)" -eq 0 ]; then
+        apt_get_waiting update -qq >&2 || return 1
+        sources=$(debian_index_targets)
+    fi
+    if [ -z "$sources" ]; then
+        echo "No Debian archive found in this machine's apt sources; set DEBIAN_MIRROR to one." >&2
+        return 1
+    fi
+    echo "$sources"
 }
 
 debian_index_targets() {
     apt-get indextargets --format '$(ORIGIN)|$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Created-By: Packages' \
         'Target-Of: deb' 2>/dev/null | awk -F'|' '$1 == "Debian" { sub(/\/ /, " ", $2); if (!seen[$2]++) print $2 }'
-}
-
-# The Debian archive to make roots from: DEBIAN_MIRROR when set, otherwise
-# the one this machine's apt already uses (its proxy or mirror included).
-debian_archive() {
-    if [ -n "${DEBIAN_MIRROR:-}" ]; then
-        echo "$DEBIAN_MIRROR"
-        return 0
-    fi
-    local archive
-    archive=$(debian_sources | awk '$2 !~ /-security$/ { print $1; exit }')
-    if [ -z "$archive" ]; then
-        echo "No Debian archive found in this machine's apt sources (/etc/apt/sources.list," \
-            "/etc/apt/sources.list.d/); set DEBIAN_MIRROR to one." >&2
-        return 1
-    fi
-    echo "$archive"
 }
 
 # Runs a command as root: directly when this is root, through sudo otherwise.

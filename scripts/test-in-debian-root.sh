@@ -131,7 +131,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 check_arguments "$@"
 ensure_packages mmdebstrap
-MIRROR=$(debian_archive)
+MIRROR=$(debian_sources | awk '$2 !~ /-security$/ { print $1; exit }')
 ROOT_COMMAND=$(root_command "$@")
 TREE=$(working_tree_commit)
 export ROOT QT_CACHE ROOT_COMMAND TREE
