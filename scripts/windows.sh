@@ -13,28 +13,32 @@ source "$ROOT/scripts/suite.sh"
 source "$ROOT/scripts/wine-session.sh"
 source "$ROOT/scripts/windows-packages.sh"
 
-# One run at a time in a checkout: a second one waits for the first, which
-# uses the same build folder and packages. Runs from other clones go on at
-# once and share the Qt build (scripts/qt-from-source.sh). The lock is held
-# by flock alone, not by the servers the run starts.
-if [ -z "${ORBITVIEWER_WINDOWS_RUN:-}" ]; then
-    mkdir -p "$ROOT/build-windows"
-    export ORBITVIEWER_WINDOWS_RUN=$ROOT/build-windows/.run-lock
-    status=0
-    flock -n -o -E 75 "$ORBITVIEWER_WINDOWS_RUN" bash "$ROOT/scripts/windows.sh" "$@" || status=$?
-    if [ $status -eq 75 ]; then
-        echo "== Waiting for another run of scripts/windows.sh in this checkout"
-        exec flock -o "$ORBITVIEWER_WINDOWS_RUN" bash "$ROOT/scripts/windows.sh" "$@"
-    fi
-    exit $status
-fi
-
 install_dependencies() {
     # moc and rcc of the build machine, and the native tst_orbitviewer that
     # drives the Windows viewer from outside.
     ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" xvfb xauth qt6-base-dev-tools dpkg-dev \
         g++-mingw-w64-x86-64-posix wine wine64 xdotool unzip nsis icoutils librsvg2-bin file
 }
+
+# One run at a time in a checkout: a second one waits for the first, which
+# uses the same build folder and packages; runs from other clones share only
+# the Qt build. The run goes on under flock, which alone holds the lock, in
+# an X server of its own, large enough for the suite's widest window at
+# scale 2.
+if [ -z "${ORBITVIEWER_WINDOWS_RUN:-}" ]; then
+    install_dependencies
+    leave_session
+    mkdir -p "$ROOT/build-windows"
+    export ORBITVIEWER_WINDOWS_RUN=$ROOT/build-windows/.run-lock
+    run=(xvfb-run -a -s "-screen 0 2560x2048x24 -noreset" bash "$ROOT/scripts/windows.sh" "$@")
+    status=0
+    flock -n -o -E 75 "$ORBITVIEWER_WINDOWS_RUN" "${run[@]}" || status=$?
+    if [ $status -eq 75 ]; then
+        echo "== Waiting for another run of scripts/windows.sh in this checkout"
+        exec flock -o "$ORBITVIEWER_WINDOWS_RUN" "${run[@]}"
+    fi
+    exit $status
+fi
 
 build_windows() {
     WINDOWS_QT=$(qt_prefix windows) || exit 1
@@ -52,11 +56,9 @@ plant_windows_faults() {
     (export MUTATE_PLATFORM=windows ORBITVIEWER_TEST_TIME_FACTOR=$TIME_FACTOR && bash "$ROOT/scripts/mutate.sh")
 }
 
-install_dependencies
-leave_session
 trap end_session EXIT
 trap 'exit 1' INT TERM
-start_display
+SESSION_DIR=$(mktemp -d)
 build_windows
 check_executable_resources
 new_prefix

@@ -1,31 +1,11 @@
-# A private X server and private Wine prefixes for the Windows checks, and
-# the native tst_orbitviewer that drives a Windows viewer in them. Sourced
-# by scripts/windows.sh after setup.sh, not run.
+# Private Wine prefixes for the Windows checks, and the native
+# tst_orbitviewer that drives a Windows viewer in them. Sourced by
+# scripts/windows.sh after setup.sh, not run.
 
 # Wine starts programs several times more slowly than Linux does.
 TIME_FACTOR=${TIME_FACTOR:-3}
 SESSION_DIR=
-XVFB_PID=
 PREFIXES=()
-
-# An X server of this run's own, large enough for the suite's widest window
-# at scale 2.
-start_display() {
-    SESSION_DIR=$(mktemp -d)
-    Xvfb -displayfd 3 -screen 0 2560x2048x24 -noreset 3>"$SESSION_DIR/display" 2>"$SESSION_DIR/xvfb.log" &
-    XVFB_PID=$!
-    local tries=0
-    until [ -s "$SESSION_DIR/display" ]; do
-        tries=$((tries + 1))
-        if [ $tries -gt 200 ]; then
-            cat "$SESSION_DIR/xvfb.log" >&2
-            echo "Xvfb did not start." >&2
-            exit 1
-        fi
-        sleep 0.1
-    done
-    export DISPLAY=:$(cat "$SESSION_DIR/display")
-}
 
 # A fresh Wine prefix set to Windows 10, the oldest Windows Qt 6 supports.
 # Wine's Direct3D is switched off: Qt's Windows plugin probes it at start,
@@ -44,8 +24,8 @@ new_prefix() {
     wineserver -w
 }
 
-# Ends every Wine server and the X server this run started, and removes the
-# prefixes; each step runs whatever the one before it did.
+# Ends every Wine server this run started, and removes the prefixes and the
+# session's files; each step runs whatever the one before it did.
 end_session() {
     set +e
     local prefix
@@ -53,8 +33,6 @@ end_session() {
         WINEPREFIX=$prefix wineserver -k 2>/dev/null
         rm -rf --one-file-system "$prefix"
     done
-    [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null
-    wait 2>/dev/null
     [ -z "$SESSION_DIR" ] || rm -rf "$SESSION_DIR"
 }
 
