@@ -1,12 +1,8 @@
-# Lets this machine run another architecture's programs for as long as a run
-# of test-in-debian-root.sh --arch lasts: Debian 13's qemu-user, unpacked into
-# a temporary directory of its own, registered through binfmt_misc. Debian
-# 12's qemu 7.2 will not do: a QProcess cannot start a program under it.
-# Sourced after setup.sh, not run; needs root.
-#
-# On the host, register_emulator mounts binfmt_misc if it is not mounted and
-# adds one entry to it (orbitviewer-<pid>-<cpu>); remove_emulation takes both
-# away again and deletes the unpacked qemu.
+# Lets this machine run another architecture's programs while a run of
+# test-in-debian-root.sh --arch lasts: Debian 13's qemu-user (Debian 12's 7.2
+# cannot start a program from a QProcess), unpacked into a temporary
+# directory, registered as one binfmt_misc entry of this run's, all taken
+# away again by remove_emulation. Sourced after setup.sh, not run; needs root.
 
 BINFMT=/proc/sys/fs/binfmt_misc
 QEMU_DIR=

@@ -1,18 +1,14 @@
 #!/usr/bin/env bash
-# Builds the viewer and its suite for an ARM architecture of Debian (arm64 or
-# armhf) with Debian's cross compiler and multiarch packages, then runs the
-# Release suite on this machine: the kernel hands the ARM programs to an
-# emulator (qemu-user, registered through binfmt_misc), while the X server
-# and the compositors run natively. Under emulation everything is several
-# times slower, so every time limit of the suite grows by TIME_FACTOR
-# (default 5); what the tests check does not change.
+# Cross-builds the viewer and its suite for arm64 or armhf with Debian's
+# cross compiler and multiarch packages, and runs the Release suite here,
+# the ARM programs under qemu-user, every time limit times TIME_FACTOR
+# (default 5); docs/platforms.md says more.
 #
 #   scripts/test-cross.sh arm64|armhf
 #
-# scripts/test-in-debian-root.sh --arch <arch> <suite> runs this in a fresh
-# root with the emulator registered for it. Run alone, it needs qemu-user 10
-# or later registered already (Debian 13's qemu-user-binfmt); qemu 7.2
-# (Debian 12's) cannot start the viewer from a test.
+# Needs qemu-user 10 or later registered through binfmt_misc (Debian 12's
+# 7.2 cannot start the viewer from a test); scripts/test-in-debian-root.sh
+# --arch <arch> <suite> registers one for its run.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/suite.sh"

@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# The viewer as a web page, checked in real browsers (docs/platforms.md):
-# Qt for WebAssembly built once from Debian's source with Debian 13's
-# Emscripten, the page built into build-wasm/web (a folder any static web
-# server can serve), the camera's tests under Node, the page in headless
-# Chromium and in Firefox, the download's size against its budgets, and the
-# mutation list's web faults planted. Debian 12's Emscripten is too old for
+# The viewer as a web page in build-wasm/web, built against Qt for
+# WebAssembly from Debian's source and checked in Chromium and Firefox
+# (docs/platforms.md lists the checks). Debian 12's Emscripten is too old for
 # any Qt 6, so elsewhere it all runs in a fresh Debian 13 root
 # (scripts/test-in-debian-root.sh). Needs root.
 set -euo pipefail
