@@ -26,35 +26,3 @@ function(orbitviewer_mingw_runtime variable)
     endforeach()
     set(${variable} ${paths} PARENT_SCOPE)
 endfunction()
-
-# The licence notices that go with those DLLs, for whoever passes them on:
-#
-#   orbitviewer_mingw_runtime_notices(<variable> <dll>...)
-#
-# sets <variable> to a list of "<file>|<name>" pairs: the copyright file of
-# the Debian package each DLL comes from (GCC's runtime library exception,
-# winpthreads' notice), or, for a kit such as Qt's MinGW, the licences/
-# directory its compiler ships beside bin/. Empty when neither is found.
-function(orbitviewer_mingw_runtime_notices variable)
-    set(notices)
-    find_program(DPKG_EXECUTABLE dpkg)
-    foreach(dll IN LISTS ARGN)
-        if(NOT DPKG_EXECUTABLE)
-            break()
-        endif()
-        execute_process(COMMAND ${DPKG_EXECUTABLE} -S ${dll} OUTPUT_VARIABLE owner
-            OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE failed)
-        string(REGEX REPLACE ":.*" "" package "${owner}")
-        set(copyright /usr/share/doc/${package}/copyright)
-        if(NOT failed AND EXISTS ${copyright})
-            list(APPEND notices "${copyright}|${package}")
-        endif()
-    endforeach()
-    get_filename_component(compiler_dir ${CMAKE_CXX_COMPILER} DIRECTORY)
-    if(NOT notices AND IS_DIRECTORY ${compiler_dir}/../licenses)
-        get_filename_component(licenses ${compiler_dir}/../licenses REALPATH)
-        list(APPEND notices "${licenses}|licenses")
-    endif()
-    list(REMOVE_DUPLICATES notices)
-    set(${variable} ${notices} PARENT_SCOPE)
-endfunction()

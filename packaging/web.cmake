@@ -1,6 +1,6 @@
 # The viewer as a web page: a folder any static web server can serve, with
-# the page, the WebAssembly program and its loader, and the licences that
-# come with Qt, which the program links statically.
+# the page, the WebAssembly program and its loader, and the licences and
+# notices of Qt and Emscripten's runtime, which the program links statically.
 
 # The page sets the program's environment (Qt's loader needs ENV for that).
 set_target_properties(orbitviewer PROPERTIES QT_WASM_EXPORT_NAME orbitviewer_entry
@@ -11,22 +11,9 @@ qt_import_plugins(orbitviewer EXCLUDE_BY_TYPE imageformats)
 set(ORBITVIEWER_WEB_DIR ${PROJECT_BINARY_DIR}/web)
 set(ORBITVIEWER_SOURCE_ARCHIVE ${PROJECT_NAME}-${PROJECT_VERSION}-source.tar.gz)
 configure_file(web/index.html ${ORBITVIEWER_WEB_DIR}/index.html @ONLY)
-configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${ORBITVIEWER_WEB_DIR}/LICENSE.txt COPYONLY)
-foreach(licence LGPL GPL)
-    find_file(ORBITVIEWER_QT_${licence} ${licence}-3.0-only.txt PATHS ${QT6_INSTALL_PREFIX}/LICENSES
-        NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-    if(NOT ORBITVIEWER_QT_${licence})
-        message(FATAL_ERROR "Qt's ${licence} text (${licence}-3.0-only.txt) is not in ${QT6_INSTALL_PREFIX}/LICENSES; "
-            "the page links Qt and must carry it")
-    endif()
-    configure_file(${ORBITVIEWER_QT_${licence}} ${ORBITVIEWER_WEB_DIR}/Qt-${licence}-3.0.txt COPYONLY)
-endforeach()
-find_file(ORBITVIEWER_QT_SOURCE_NOTE SOURCE.txt PATHS ${QT6_INSTALL_PREFIX} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-if(NOT ORBITVIEWER_QT_SOURCE_NOTE)
-    message(FATAL_ERROR "${QT6_INSTALL_PREFIX} has no SOURCE.txt saying where Qt's source is; set "
-        "ORBITVIEWER_QT_SOURCE_NOTE to a note of your own")
-endif()
-configure_file(${ORBITVIEWER_QT_SOURCE_NOTE} ${ORBITVIEWER_WEB_DIR}/Qt-SOURCE.txt COPYONLY)
+include(licences.cmake)
+orbitviewer_runtime_notices(notices ${CMAKE_CXX_COMPILER})
+orbitviewer_licence_files(${ORBITVIEWER_WEB_DIR} ${notices})
 
 # The page is conveyed under the GPL (Qt's web platform is GPL-3.0 alone), so
 # the folder carries the program's own corresponding source beside Qt's note.

@@ -2,7 +2,7 @@
 # unpacked, and an installer (NSIS) that puts the same folder under Program
 # Files with a Start-menu shortcut and an entry under Apps. Both hold the
 # viewer, the Qt libraries and the platform plugin it loads, the compiler's
-# runtime, and the licences that come with each.
+# runtime, and the licences and notices that come with each.
 #
 # A native build deploys through Qt's own tool (windeployqt), which knows
 # every kit's layout and compiler. A build cross-compiled on Debian cannot run
@@ -39,20 +39,6 @@ if(CMAKE_CROSSCOMPILING)
         endif()
         install(FILES ${stripped} DESTINATION .)
     endforeach()
-    orbitviewer_mingw_runtime_notices(notices ${runtime})
-    if(NOT notices)
-        message(WARNING "No licence notice found for MinGW's runtime (${runtime}): the packages go without it")
-    endif()
-    foreach(notice IN LISTS notices)
-        string(REPLACE "|" ";" notice "${notice}")
-        list(GET notice 0 path)
-        list(GET notice 1 name)
-        if(IS_DIRECTORY ${path})
-            install(DIRECTORY ${path}/ DESTINATION licenses/mingw)
-        else()
-            install(FILES ${path} DESTINATION licenses RENAME MinGW-runtime-${name}.txt)
-        endif()
-    endforeach()
 else()
     # Qt's deployment tool gathers the Qt libraries, plugins and the
     # compiler's runtime for MinGW kits. For MSVC it would only copy Visual
@@ -67,8 +53,14 @@ else()
     if(MSVC)
         set(CMAKE_INSTALL_SYSTEM_RUNTIME_DESTINATION ${ORBITVIEWER_WINDOWS_BINDIR})
         include(InstallRequiredSystemLibraries)
+    else()
+        include(${PROJECT_SOURCE_DIR}/cmake/mingw-runtime.cmake)
+        orbitviewer_mingw_runtime(runtime)
     endif()
 endif()
 
-include(windowslicences.cmake)
+include(licences.cmake)
+orbitviewer_runtime_notices(notices ${runtime})
+orbitviewer_licence_files(${CMAKE_CURRENT_BINARY_DIR}/licences ${notices})
+install(DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/licences/ DESTINATION .)
 include(windowsinstaller.cmake)

@@ -229,7 +229,7 @@ qt_prefix() {
     esac
     set -- "${QT_OPTIONS[@]}"
     version=$(qt_source_version) || return 1
-    key=$(qt_configuration_key "$@" "${QT_KEY_EXTRA[@]}")
+    key=$(qt_configuration_key "$@" "${QT_KEY_EXTRA[@]}" THIRD-PARTY-NOTICES.txt)
     prefix=$QT_CACHE/qtbase-${version//[:~]/_}-$name-$key
     if [ ! -e "$prefix/.complete" ]; then
         if ! mkdir -p "$QT_CACHE" 2>/dev/null || [ ! -w "$QT_CACHE" ]; then
@@ -256,14 +256,19 @@ qt_prefix() {
         echo "Building Qt ($name) failed; the whole log is $build.log." >&2
         return 1
     fi
-    # The licence texts and the source note go with the libraries, for
-    # whoever passes them on.
+    # The licence texts, the notices of the third-party code the compiler
+    # read (its dependency files, which Ninja keeps) and the source note go
+    # with the libraries, for whoever passes them on.
     # As CMake found it: a toolchain file that names the compiler (Emscripten's)
     # leaves it out of the cache.
     compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/*/CMakeCXXCompiler.cmake | head -n 1)
+    ninja -C "$build" -t deps | sed -n 's/^    //p' | sort -u | (cd "$build" && xargs -d '\n' realpath -m) |
+        sed -n "s|^$source/||p" | sort -u >"$build/compiled"
     if [ -z "$compiler" ] || ! cp -r "$source/LICENSES" "$prefix/LICENSES" ||
+        ! cmake -DSOURCE="$source" -DCOMPILED="$build/compiled" -DOUTPUT="$prefix/THIRD-PARTY-NOTICES.txt" \
+            -P "$ROOT/cmake/qtnotices.cmake" ||
         ! write_qt_source_note "$name" "$version" "$source" "$prefix" "$compiler" "$@"; then
-        echo "Qt ($name) was built, but its licences or source note could not be written into $prefix." >&2
+        echo "Qt ($name) was built, but its licences, notices or source note could not be written into $prefix." >&2
         return 1
     fi
     rm -rf "$build" "$build.log"

@@ -28,6 +28,12 @@ make_packages() {
     echo "$(basename "$SETUP"): $(du -k "$SETUP" | cut -f1) KiB"
 }
 
+# A package's THIRD-PARTY-NOTICES.txt ($1), against the notices of Qt's build.
+check_notices() {
+    cmake -DNOTICES="$1" -DQT_NOTICES="$WINDOWS_QT/THIRD-PARTY-NOTICES.txt" -P "$ROOT/packaging/checknotices.cmake" ||
+        fail "The package's third-party notices are incomplete."
+}
+
 # The value after name $1 in the version information's strings ($version),
 # one a line.
 version_value() {
@@ -67,6 +73,7 @@ check_unpacked_viewer() {
     mkdir "$folder"
     (cd "$folder" && unzip -q "$ZIP")
     VIEWER=$(find "$folder" -name orbitviewer.exe)
+    check_notices "$(dirname "$VIEWER")/THIRD-PARTY-NOTICES.txt"
     check_viewer "$VIEWER"
 }
 
@@ -138,6 +145,7 @@ check_installer() {
     run_silently "$SETUP"
     [ -f "$installed/orbitviewer.exe" ] || fail "Nothing was installed in C:\\Program Files\\Orbit Viewer."
     [ -f "$shortcut" ] || fail "No Start-menu shortcut \"Orbit Viewer\"."
+    check_notices "$installed/THIRD-PARTY-NOTICES.txt"
     [ "$(uninstall_value DisplayName)" = "Orbit Viewer" ] || fail "The uninstall entry has no name \"Orbit Viewer\"."
     [ "$(uninstall_value DisplayVersion)" = "$VERSION" ] || fail "The uninstall entry has no version $VERSION."
     [ "$(uninstall_value Publisher)" = "the orbitviewer authors" ] || fail "The uninstall entry names no publisher."
@@ -157,18 +165,22 @@ check_installer() {
     echo "Uninstalled silently: no file or registry key of the installation's is left"
 }
 
-# A compiler laid out as Qt's MinGW kits and MSYS2 lay theirs out, with the
-# runtime DLLs only beside it in bin/, where its -print-file-name does not
-# look: a wrapper around Debian's, first on the path, that answers such a
-# question with the bare name as those compilers do. Configure must pass,
-# and the zip must hold the runtime it found there.
+# A kit this project did not build: a compiler laid out as Qt's MinGW kits
+# and MSYS2 lay theirs out, with the runtime DLLs and their licences only
+# beside it, where its -print-file-name does not look (a wrapper around
+# Debian's, first on the path, that answers such a question with the bare
+# name as those compilers do), and a Qt with no note of its source or
+# notices. Configure must stop and say what to set; given them, the zip
+# must hold the runtime and the notices it found there.
 check_kit_layout() {
-    echo "== A compiler whose runtime DLLs sit only beside it, as in Qt's MinGW kit"
-    local kit=$SESSION_DIR/kit/bin build=$SESSION_DIR/kit-build compiler dll zip files
+    echo "== A kit this project did not build: runtime DLLs beside the compiler, a Qt without a source note"
+    local kit=$SESSION_DIR/kit/bin qt=$SESSION_DIR/kit-qt build=$SESSION_DIR/kit-build compiler dll path zip files
     compiler=$(command -v x86_64-w64-mingw32-g++-posix)
-    mkdir -p "$kit"
+    mkdir -p "$kit" "$kit/../licenses"
     for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
-        cp "$("$compiler" -print-file-name=$dll)" "$kit/"
+        path=$(realpath "$("$compiler" -print-file-name=$dll)")
+        cp "$path" "$kit/"
+        cp "/usr/share/doc/$(dpkg -S "$path" | cut -d: -f1)/copyright" "$kit/../licenses/$dll.txt"
     done
     cat >"$kit/x86_64-w64-mingw32-g++-posix" <<EOF
 #!/bin/sh
@@ -180,8 +192,15 @@ EOF
     chmod +x "$kit/x86_64-w64-mingw32-g++-posix"
     [ "$("$kit/x86_64-w64-mingw32-g++-posix" -print-file-name=libstdc++-6.dll)" = libstdc++-6.dll ] ||
         fail "The kit's compiler does not answer as Qt's MinGW kit does."
-    PATH=$kit:$PATH cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
-        -DCMAKE_PREFIX_PATH="$WINDOWS_QT" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >"$SESSION_DIR/kit.log" 2>&1 ||
+    cp -rs "$WINDOWS_QT" "$qt"
+    rm "$qt/SOURCE.txt" "$qt/THIRD-PARTY-NOTICES.txt"
+    local configure=(cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake"
+        -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF)
+    ! PATH=$kit:$PATH "${configure[@]}" >"$SESSION_DIR/kit.log" 2>&1 &&
+        grep -q "set ORBITVIEWER_QT_SOURCE_NOTE" "$SESSION_DIR/kit.log" ||
+        fail "Configuring against a Qt that says nothing of its source did not stop and ask for a note."
+    PATH=$kit:$PATH "${configure[@]}" -DORBITVIEWER_QT_SOURCE_NOTE="$WINDOWS_QT/SOURCE.txt" \
+        -DORBITVIEWER_QT_NOTICES="$WINDOWS_QT/THIRD-PARTY-NOTICES.txt" >"$SESSION_DIR/kit.log" 2>&1 ||
         {
             cat "$SESSION_DIR/kit.log" >&2
             fail "Configuring with the kit's compiler failed."
@@ -195,5 +214,10 @@ EOF
     for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
         grep -qx "[^/]*/$dll" <<<"$files" || fail "The kit build's zip lacks $dll."
     done
-    echo "Configured, built and packaged; the zip holds the three runtime DLLs from the kit's bin/"
+    unzip -q "$zip" '*/THIRD-PARTY-NOTICES.txt' -d "$SESSION_DIR/kit-zip"
+    check_notices "$SESSION_DIR"/kit-zip/*/THIRD-PARTY-NOTICES.txt
+    grep -q "^Component: the compiler's runtime (notices from the compiler's kit)" \
+        "$SESSION_DIR"/kit-zip/*/THIRD-PARTY-NOTICES.txt || fail "The kit build's notices lack the kit's runtime."
+    echo "Stopped without a source note; given one, configured, built and packaged: the zip holds the three" \
+        "runtime DLLs and the notices from beside the kit's compiler"
 }
