@@ -180,10 +180,7 @@ run_list() {
         fault) plant "${block[@]:1}" ;;
         equivalent) note_equivalent "${block[@]:1}" ;;
         elsewhere) elsewhere=$((elsewhere + 1)) ;;
-        *)
-            echo "$LIST: unknown line: ${block[1]}" >&2
-            exit 1
-            ;;
+        *) fail "$LIST: unknown line: ${block[1]}" ;;
         esac
     done < <(list_blocks)
 }
@@ -193,8 +190,7 @@ main() {
     copy_sources
     if ! build_copy; then
         tail -n 40 "$LOGS/build.log"
-        echo "The unchanged copy does not build." >&2
-        exit 1
+        fail "The unchanged copy does not build."
     fi
     # Every test run against a fault must pass without one, and run every
     # row it names: a skipped row could not catch its fault.
@@ -203,8 +199,7 @@ main() {
     for command in "${commands[@]}"; do
         if ! (cd "$TESTS" && run_unskipped timeout "$TEST_TIMEOUT" bash -c "$command") >"$LOGS/test.log" 2>&1; then
             cat "$LOGS/test.log"
-            echo "\"$command\" fails or skips with no fault planted." >&2
-            exit 1
+            fail "\"$command\" fails or skips with no fault planted."
         fi
     done
     run_list

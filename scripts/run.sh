@@ -6,8 +6,6 @@ source "$(dirname "$0")/setup.sh"
 ensure_packages "${BUILD_PACKAGES[@]}"
 build_preset release --target orbitviewer
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "Built $ROOT/build/orbitviewer, but there is no display to open it on (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
-    exit 1
-fi
+[ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] ||
+    fail "Built $ROOT/build/orbitviewer, but there is no display to open it on (neither DISPLAY nor WAYLAND_DISPLAY is set)."
 exec "$ROOT/build/orbitviewer"

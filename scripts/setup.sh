@@ -93,6 +93,12 @@ debian_index_targets() {
         'Target-Of: deb' 2>/dev/null | awk -F'|' '$1 == "Debian" { sub(/\/ /, " ", $2); if (!seen[$2]++) print $2 }'
 }
 
+# Ends the script, saying why.
+fail() {
+    echo "$*" >&2
+    exit 1
+}
+
 # Runs a command as root: directly when this is root, through sudo otherwise.
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -100,8 +106,7 @@ as_root() {
     elif command -v sudo >/dev/null; then
         sudo "$@"
     else
-        echo "Needs root: $*. Run this as root, or install sudo." >&2
-        exit 1
+        fail "Needs root: $*. Run this as root, or install sudo."
     fi
 }
 

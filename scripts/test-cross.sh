@@ -52,9 +52,8 @@ install_dependencies() {
 # programs at all.
 check_emulation() {
     if ! "$ROOT/build-$ARCH/tests/tst_orbitcontrols" -functions >/dev/null 2>&1; then
-        echo "This machine cannot run $ARCH programs. Register qemu-user 10 or later through binfmt_misc" \
-            "(Debian 13's qemu-user-binfmt), or run scripts/test-in-debian-root.sh --arch $ARCH <suite>." >&2
-        exit 1
+        fail "This machine cannot run $ARCH programs. Register qemu-user 10 or later through binfmt_misc" \
+            "(Debian 13's qemu-user-binfmt), or run scripts/test-in-debian-root.sh --arch $ARCH <suite>."
     fi
 }
 

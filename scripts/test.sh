@@ -49,10 +49,7 @@ stage_lint() {
     # The project's own sources, as git knows them.
     mapfile -t sources < <(git -C "$ROOT" ls-files '*.cpp' '*.h')
     mapfile -t units < <(git -C "$ROOT" ls-files '*.cpp')
-    if [ ${#units[@]} -eq 0 ]; then
-        echo "No sources found to check: the lint stage needs a git checkout." >&2
-        exit 1
-    fi
+    [ ${#units[@]} -gt 0 ] || fail "No sources found to check: the lint stage needs a git checkout."
     (cd "$ROOT" && clang-format --dry-run --Werror "${sources[@]}")
     log=$(mktemp)
     if ! run-clang-tidy -p "$ROOT/build-sanitize" -quiet -j 2 "${units[@]/#/$ROOT/}" >"$log" 2>&1; then
@@ -70,23 +67,15 @@ stage_package() {
     local deb metainfo report manual
     # The package this run made, not an older one left in build/.
     deb=$(cd "$ROOT/build" && cpack -G DEB | sed -n 's/^CPack: - package: \(.*\.deb\) generated\.$/\1/p')
-    if [ ! -f "$deb" ]; then
-        echo "cpack reported no Debian package." >&2
-        exit 1
-    fi
+    [ -f "$deb" ] || fail "cpack reported no Debian package."
     lintian --fail-on error,warning "$deb"
     metainfo=$(ls "$ROOT"/build/packaging/*.metainfo.xml)
     # Warnings fail as errors do.
-    report=$(appstreamcli validate --no-net --explain "$metainfo") && ! grep -qE '^[EW]: ' <<<"$report" || {
-        echo "$report" >&2
-        exit 1
-    }
+    report=$(appstreamcli validate --no-net --explain "$metainfo") && ! grep -qE '^[EW]: ' <<<"$report" ||
+        fail "$report"
     # man's own warnings (groff's) are findings too.
     manual=$(MANWIDTH=80 man --warnings -l "$ROOT/build/packaging/orbitviewer.1" 2>&1 >/dev/null)
-    if [ -n "$manual" ]; then
-        echo "$manual" >&2
-        exit 1
-    fi
+    [ -z "$manual" ] || fail "$manual"
     echo "$(basename "$deb"): lintian, appstreamcli and man find nothing to fix"
 }
 

@@ -88,9 +88,8 @@ report_sizes() {
     done
     # The last file measured is the .wasm.
     if [ "$raw" -gt "$WASM_BUDGET" ] || [ "$gzipped" -gt "$WASM_GZIP_BUDGET" ]; then
-        echo "orbitviewer.wasm is $raw bytes, $gzipped gzipped: over its budget of $WASM_BUDGET," \
-            "$WASM_GZIP_BUDGET gzipped." >&2
-        exit 1
+        fail "orbitviewer.wasm is $raw bytes, $gzipped gzipped: over its budget of $WASM_BUDGET," \
+            "$WASM_GZIP_BUDGET gzipped."
     fi
 }
 

@@ -9,12 +9,6 @@ VIEWER=
 # An installer of a version older than any release, for the upgrade.
 OLDER_VERSION=0.0.1
 
-# Fails the run with a message.
-fail() {
-    echo "$*" >&2
-    exit 1
-}
-
 # Both packages, with CPack: the zip and the installer.
 make_packages() {
     echo "== The Windows packages"
