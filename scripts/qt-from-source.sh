@@ -112,8 +112,12 @@ qt_gles_options() {
 #
 # Built for size, since every visitor downloads it: optimised with -Os, which
 # Qt's SSE2 emulation on WebAssembly SIMD would override with -O2, and
-# without HarfBuzz, Qt's shaper for complex scripts, where the viewer draws no
-# text (its title is the page's). 13.4 MB of .wasm become 9.6 MB.
+# without what the viewer's one window never reaches: HarfBuzz, Qt's shaper
+# for complex scripts, where the viewer draws no text (its title is the
+# page's), and the widgets, style sheets and document formats nothing in it
+# uses, as Qt advises for the web. Not with link-time optimisation (-ltcg):
+# Emscripten 3.1.69's linker then finds two signatures for Qt's functions
+# that return a value through memory, and the page stops with "null function".
 qt_wasm_options() {
     local option emscripten
     emscripten=$(dpkg-query -W -f='${Version}' emscripten)
@@ -127,6 +131,11 @@ qt_wasm_options() {
     QT_OPTIONS+=(-DCMAKE_BUILD_TYPE=MinSizeRel -DQT_QMAKE_TARGET_MKSPEC=wasm-emscripten -DQT_HOST_PATH=/usr
         -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -print-multiarch)/cmake" -DFEATURE_thread=OFF
         -DFEATURE_sse2=OFF -DFEATURE_harfbuzz=OFF)
+    for option in style_stylesheet graphicsview graphicseffect textodfwriter textmarkdownreader textmarkdownwriter \
+        calendarwidget datetimeedit colordialog fontdialog filedialog fontcombobox wizard mdiarea dial lcdnumber \
+        undoview undocommand itemviews syntaxhighlighter splashscreen keysequenceedit dockwidget toolbox pdf movie; do
+        QT_OPTIONS+=("-DFEATURE_$option=OFF")
+    done
     QT_KEY_EXTRA=("emscripten $emscripten")
     # The platform plugin, and the loader the page runs it with, are Qt's
     # under the GPL alone (LicenseRef-Qt-Commercial OR GPL-3.0-only in their

@@ -12,8 +12,8 @@ source "$ROOT/scripts/suite.sh"
 WEB_PACKAGES=(cmake ninja-build g++ qt6-base-dev emscripten nodejs npm chromium firefox-esr xvfb xauth python3 dpkg-dev
     fonts-dejavu-core gzip brotli)
 # What the .wasm may weigh, as it is and gzipped.
-WASM_BUDGET=$((10 * 1000 * 1000))
-WASM_GZIP_BUDGET=$((4200 * 1000))
+WASM_BUDGET=$((8000 * 1000))
+WASM_GZIP_BUDGET=$((3400 * 1000))
 STARTED=$SECONDS
 
 # Debian 13 is the release whose Emscripten and Qt this was built and
