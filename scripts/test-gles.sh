@@ -21,8 +21,7 @@ check_libraries() {
     libraries=$(ldd "$ROOT/build-gles/orbitviewer")
     if ! grep -q 'libGLESv2\.so' <<<"$libraries" || grep -qE 'lib(GL|OpenGL)\.so' <<<"$libraries"; then
         echo "$libraries" >&2
-        echo "The viewer must link libGLESv2 and not desktop libGL." >&2
-        exit 1
+        fail "The viewer must link libGLESv2 and not desktop libGL."
     fi
     echo "build-gles/orbitviewer links $(grep -oE 'lib(GLESv2|EGL)\.so[^ ]*' <<<"$libraries" | sort -u | xargs)," \
         "and no desktop libGL"

@@ -125,10 +125,7 @@ run_in_root() {
     return $status
 }
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "Making and entering a Debian root needs root." >&2
-    exit 1
-fi
+[ "$(id -u)" -eq 0 ] || fail "Making and entering a Debian root needs root."
 check_arguments "$@"
 ensure_packages mmdebstrap
 MIRROR=$(debian_sources | awk '$2 !~ /-security$/ { print $1; exit }')
