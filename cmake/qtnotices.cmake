@@ -4,11 +4,11 @@
 #
 #   cmake -DSOURCE=<Qt's source> -DCOMPILED=<file> -DOUTPUT=<notices file> -P qtnotices.cmake
 #
-# A component with no licence (public domain) has its copyright statement
-# alone. COMPILED lists the source tree's files the build read, relative to SOURCE,
-# one a line (what the compiler's dependency files named). A compiled file
-# under a 3rdparty folder that no attribution covers stops the script, naming
-# it: a component must not go without its notice.
+# COMPILED lists the source tree's files the build read, relative to SOURCE,
+# one a line (what the compiler's dependency files named). A component with
+# no licence (public domain) has its copyright statement alone. A compiled
+# file under a 3rdparty folder that no attribution covers stops the script,
+# naming it: a component must not go without its notice.
 
 cmake_minimum_required(VERSION 3.25)
 
