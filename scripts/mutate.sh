@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
 # Plants each fault of tests/mutants.txt in a copy of the project, one at a
-# time, rebuilds, and runs the tests that must catch it. Ends with status 1
-# when a fault survives, when one no longer applies, or when one does not
-# build. Run by `scripts/test.sh mutate`, in a private display; the
-# project's own files are never changed.
-#
-# A fault marked "platform: windows" is planted by scripts/windows.sh, which
-# runs this with MUTATE_PLATFORM=windows: the copy is built with the windows
-# preset (ORBITVIEWER_WINDOWS_QT names the Qt), and the native tests of
-# build/tests drive the copy's viewer through Wine. One marked "platform: web"
-# is planted by scripts/web.sh (MUTATE_PLATFORM=web): the copy is built with
-# the wasm preset (ORBITVIEWER_WASM_QT), and its commands run in the copy's
-# build-wasm, where they check its page in a browser.
+# time, rebuilds, and runs the tests that must catch it; fails when a fault
+# survives, no longer applies or does not build. The project's own files are
+# never changed. With MUTATE_PLATFORM=windows or web (scripts/windows.sh and
+# scripts/web.sh set it) it plants that platform's faults in a build of the
+# windows or wasm preset, whose commands drive the copy's viewer under Wine or
+# its page in a browser.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/suite.sh"

@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Runs the test command, the benchmark or the web command in a fresh root of
-# a Debian release, as a new user of that release would: mmdebstrap makes a
-# minimal system in a temporary directory, with /proc, /sys and /dev
-# mounted, clones this checkout into it, working tree as it is, and runs the
-# command there, which installs the rest; then it takes the root down,
-# whether the run passed or not.
+# Runs the test command, the benchmark or the web command as a new user of a
+# Debian release would: in a fresh minimal root that mmdebstrap makes from
+# the archive this machine's apt uses (or DEBIAN_MIRROR) and takes down
+# again, with this checkout's working tree cloned into it. Needs root.
 #
 #   scripts/test-in-debian-root.sh <suite> [stage...]
 #   scripts/test-in-debian-root.sh <suite> bench [runs]
@@ -12,19 +10,12 @@
 #   scripts/test-in-debian-root.sh --arch arm64|armhf <suite> [release]
 #
 # e.g. "trixie release" runs the Release suite on Debian 13; "testing" and
-# "sid" (unstable) work too, even from an archive whose Release file for them
-# has passed its Valid-Until date. With --arch the Release suite is built for
-# that ARM architecture and runs under emulation (scripts/test-cross.sh,
-# scripts/emulation.sh); for that alone the host gets a binfmt_misc entry
-# while the run lasts.
-#
-# With web, the root gets this machine's builds of Qt for WebAssembly
-# (scripts/qt-from-source.sh) and gives back the ones it made, and the served
-# folder and the check's pictures are copied back into this checkout's
-# build-wasm/, owned as the checkout is.
-#
-# The packages come from the Debian archive this machine's apt uses, or from
-# DEBIAN_MIRROR. Needs root.
+# "sid" work too. With --arch the Release suite is cross-built for that ARM
+# architecture and runs under emulation (scripts/test-cross.sh,
+# scripts/emulation.sh). With web, the root takes this machine's builds of
+# Qt for WebAssembly and gives back the ones it made, and the served folder
+# and the check's pictures come back into build-wasm/, owned as the checkout
+# is.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/emulation.sh"

@@ -45,19 +45,13 @@ stage_lint() {
     # code, which must be those of the sources as they are now: an older
     # build's would name include paths and definitions that have changed.
     build_preset sanitize
-    local sources units log
+    local sources units findings
     # The project's own sources, as git knows them.
     mapfile -t sources < <(git -C "$ROOT" ls-files '*.cpp' '*.h')
     mapfile -t units < <(git -C "$ROOT" ls-files '*.cpp')
     [ ${#units[@]} -gt 0 ] || fail "No sources found to check: the lint stage needs a git checkout."
     (cd "$ROOT" && clang-format --dry-run --Werror "${sources[@]}")
-    log=$(mktemp)
-    if ! run-clang-tidy -p "$ROOT/build-sanitize" -quiet -j 2 "${units[@]/#/$ROOT/}" >"$log" 2>&1; then
-        cat "$log"
-        rm -f "$log"
-        exit 1
-    fi
-    rm -f "$log"
+    findings=$(run-clang-tidy -p "$ROOT/build-sanitize" -quiet -j 2 "${units[@]/#/$ROOT/}" 2>&1) || fail "$findings"
     echo "clang-format and clang-tidy: no findings in ${#sources[@]} files"
 }
 
@@ -87,13 +81,10 @@ main() {
     local stages=("$@") stage
     [ ${#stages[@]} -gt 0 ] || stages=("${STAGES[@]}")
     for stage in "${stages[@]}"; do
-        case " ${STAGES[*]} " in
-        *" $stage "*) ;;
-        *)
-            echo "usage: scripts/test.sh [${STAGES[*]// /|}]..." >&2
+        if ! declare -F "stage_$stage" >/dev/null; then
+            echo "usage: scripts/test.sh [$(IFS='|' && echo "${STAGES[*]}")]..." >&2
             exit 2
-            ;;
-        esac
+        fi
     done
     install_dependencies "${stages[@]}"
     leave_session
