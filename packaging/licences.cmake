@@ -54,7 +54,7 @@ endfunction()
 # (orbitviewer_runtime_notices) into THIRD-PARTY-NOTICES.txt after Qt's, each
 # a component of its own.
 function(orbitviewer_licence_files folder)
-    set(files "${PROJECT_SOURCE_DIR}/LICENSE|LICENSE.txt")
+    configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${folder}/LICENSE.txt COPYONLY)
     foreach(licence LGPL GPL)
         # Qt's installer keeps the texts in its Licenses folder, two levels above a kit.
         find_file(ORBITVIEWER_QT_${licence} ${licence}-3.0-only.txt PATHS ${QT6_INSTALL_PREFIX}/LICENSES
@@ -63,7 +63,7 @@ function(orbitviewer_licence_files folder)
             message(FATAL_ERROR "Qt's ${licence} text (${licence}-3.0-only.txt) is not in ${QT6_INSTALL_PREFIX}/LICENSES: "
                 "set ORBITVIEWER_QT_${licence} to it; the packages link Qt and must carry it")
         endif()
-        list(APPEND files "${ORBITVIEWER_QT_${licence}}|Qt-${licence}-3.0.txt")
+        configure_file(${ORBITVIEWER_QT_${licence}} ${folder}/Qt-${licence}-3.0.txt COPYONLY)
     endforeach()
     if(NOT EXISTS "${ORBITVIEWER_QT_SOURCE_NOTE}")
         message(FATAL_ERROR "Nothing says which Qt this is and where its source is (no ${ORBITVIEWER_QT_SOURCE_NOTE}): "
@@ -74,7 +74,7 @@ function(orbitviewer_licence_files folder)
         message(FATAL_ERROR "No notices of the third-party code compiled into this Qt (no ${ORBITVIEWER_QT_NOTICES}): "
             "set ORBITVIEWER_QT_NOTICES to them")
     endif()
-    list(APPEND files "${ORBITVIEWER_QT_SOURCE_NOTE}|Qt-SOURCE.txt")
+    configure_file(${ORBITVIEWER_QT_SOURCE_NOTE} ${folder}/Qt-SOURCE.txt COPYONLY)
 
     file(READ ${ORBITVIEWER_QT_NOTICES} notices)
     foreach(runtime IN LISTS ARGN)
@@ -93,10 +93,4 @@ function(orbitviewer_licence_files folder)
         endforeach()
     endforeach()
     file(WRITE ${folder}/THIRD-PARTY-NOTICES.txt "${notices}")
-    foreach(file IN LISTS files)
-        string(REPLACE "|" ";" file "${file}")
-        list(GET file 0 path)
-        list(GET file 1 name)
-        configure_file(${path} ${folder}/${name} COPYONLY)
-    endforeach()
 endfunction()
