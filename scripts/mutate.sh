@@ -59,26 +59,11 @@ build_copy() {
 # either stands for a line break. Fails, saying why, unless $2 occurs
 # exactly once. With --check fourth, only checks that.
 replace_once() {
-    local path=$COPY/$1 from=${2//\\n/$'\n'} to=${3//\\n/$'\n'} check=${4-} content rest
-    [ -n "$from" ] || {
-        echo "no text to replace"
-        return 1
-    }
-    content=$(
-        cat "$path"
-        printf x
-    ) || return 1
-    content=${content%x}
-    rest=${content#*"$from"}
-    if [ "$rest" = "$content" ]; then
-        echo "the text is not in $1"
-        return 1
-    fi
-    if [ "${rest#*"$from"}" != "$rest" ]; then
-        echo "the text occurs more than once in $1"
-        return 1
-    fi
-    [ "$check" = --check ] || printf '%s' "${content%%"$from"*}$to$rest" >"$path"
+    NAME=$1 FROM=${2//\\n/$'\n'} TO=${3//\\n/$'\n'} CHECK=${4-} perl -0777 -i -pe '
+        my $count = () = /\Q$ENV{FROM}\E/g;
+        die "the text is not in $ENV{NAME}\n" if $count == 0;
+        die "the text occurs more than once in $ENV{NAME}\n" if $count > 1;
+        s/\Q$ENV{FROM}\E/$ENV{TO}/ unless $ENV{CHECK};' "$COPY/$1" 2>&1
 }
 
 # Runs the commands in order in the build's tests directory; prints the
