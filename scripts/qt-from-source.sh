@@ -19,8 +19,8 @@ fi
 # so when another run holds it.
 hold_cache_lock() {
     local file=$QT_CACHE/.lock-$1
-    mkdir -p "$QT_CACHE" || return 1
-    exec {QT_CACHE_LOCK}>"$file" || return 1
+    { mkdir -p "$QT_CACHE" && exec {QT_CACHE_LOCK}>"$file"; } 2>/dev/null ||
+        fail "The Qt cache $QT_CACHE cannot be written: set ORBITVIEWER_QT_CACHE to a directory that can."
     if ! flock -n "$QT_CACHE_LOCK"; then
         echo "== Waiting for another run that holds $file" >&2
         flock "$QT_CACHE_LOCK" || return 1
@@ -65,9 +65,11 @@ fetch_qt_source() {
 
 # What the viewer and its tests use of qtbase, and nothing else: Core, Gui,
 # OpenGL, Widgets and Test. Qt's own copies of its third-party libraries, so
-# that nothing built for another system is picked up by accident.
+# that nothing built for another system is picked up by accident. Shared
+# libraries, built for release, except for the web.
+QT_NATIVE_OPTIONS=(-DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON)
 QT_COMMON_OPTIONS=(
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
     -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF
     -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF -DFEATURE_glib=OFF
     -DFEATURE_zstd=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_androiddeployqt=OFF
@@ -84,7 +86,7 @@ QT_COMMON_OPTIONS=(
 #   directwrite3: in 6.4 its font database is built only with direct2d, while
 #       the platform plugin asks for it whenever directwrite3 is on.
 qt_windows_options() {
-    QT_OPTIONS=("${QT_COMMON_OPTIONS[@]}" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DINPUT_opengl=dynamic
+    QT_OPTIONS=("${QT_NATIVE_OPTIONS[@]}" "${QT_COMMON_OPTIONS[@]}" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DINPUT_opengl=dynamic
         -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF)
 }
 
@@ -98,7 +100,7 @@ QT_GLES_PACKAGES=(libgles-dev libegl-dev libx11-dev libx11-xcb-dev libxcb1-dev l
     libxcb-shm0-dev libxcb-sync-dev libxcb-xfixes0-dev libxcb-xinerama0-dev libxcb-xkb-dev libxcb-xinput-dev
     libxcb-util-dev libxkbcommon-dev libxkbcommon-x11-dev libxrender-dev libfontconfig-dev libfreetype-dev)
 qt_gles_options() {
-    QT_OPTIONS=("${QT_COMMON_OPTIONS[@]}" -DINPUT_opengl=es2 -DFEATURE_xcb=ON -DFEATURE_xcb_egl_plugin=ON
+    QT_OPTIONS=("${QT_NATIVE_OPTIONS[@]}" "${QT_COMMON_OPTIONS[@]}" -DINPUT_opengl=es2 -DFEATURE_xcb=ON -DFEATURE_xcb_egl_plugin=ON
         -DFEATURE_eglfs=ON -DFEATURE_eglfs_x11=ON -DFEATURE_kms=OFF -DFEATURE_gbm=OFF -DFEATURE_libinput=OFF
         -DFEATURE_tslib=OFF -DFEATURE_system_freetype=ON -DFEATURE_fontconfig=ON)
 }
@@ -121,14 +123,7 @@ qt_gles_options() {
 qt_wasm_options() {
     local option emscripten
     emscripten=$(dpkg-query -W -f='${Version}' emscripten)
-    QT_OPTIONS=()
-    for option in "${QT_COMMON_OPTIONS[@]}"; do
-        case $option in
-        -DBUILD_SHARED_LIBS=ON | -DCMAKE_BUILD_TYPE=*) ;;
-        *) QT_OPTIONS+=("$option") ;;
-        esac
-    done
-    QT_OPTIONS+=(-DCMAKE_BUILD_TYPE=MinSizeRel -DQT_QMAKE_TARGET_MKSPEC=wasm-emscripten -DQT_HOST_PATH=/usr
+    QT_OPTIONS=("${QT_COMMON_OPTIONS[@]}" -DCMAKE_BUILD_TYPE=MinSizeRel -DQT_QMAKE_TARGET_MKSPEC=wasm-emscripten -DQT_HOST_PATH=/usr
         -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -print-multiarch)/cmake" -DFEATURE_thread=OFF
         -DFEATURE_sse2=OFF -DFEATURE_harfbuzz=OFF)
     for option in style_stylesheet graphicsview graphicseffect textodfwriter textmarkdownreader textmarkdownwriter \
@@ -231,23 +226,14 @@ qt_prefix() {
     windows) qt_windows_options ;;
     gles) qt_gles_options ;;
     wasm) qt_wasm_options ;;
-    *)
-        echo "qt_prefix: no Qt configuration named '$name'" >&2
-        return 1
-        ;;
+    *) fail "qt_prefix: no Qt configuration named '$name'" ;;
     esac
     set -- "${QT_OPTIONS[@]}"
     version=$(qt_source_version) || return 1
     key=$(qt_configuration_key "$@" "${QT_KEY_EXTRA[@]}" THIRD-PARTY-NOTICES.txt)
     prefix=$QT_CACHE/qtbase-${version//[:~]/_}-$name-$key
-    if [ ! -e "$prefix/.complete" ]; then
-        if ! mkdir -p "$QT_CACHE" 2>/dev/null || [ ! -w "$QT_CACHE" ]; then
-            echo "The Qt cache $QT_CACHE cannot be written: set ORBITVIEWER_QT_CACHE to a directory that can." >&2
-            return 1
-        fi
-        hold_cache_lock "$name-$key" || return 1
-    fi
-    # Another run may have built it while this one waited.
+    # Another run may build it while this one waits.
+    [ -e "$prefix/.complete" ] || hold_cache_lock "$name-$key"
     if [ -e "$prefix/.complete" ]; then
         echo "== Qt $version ($name) from the cache: $prefix" >&2
         echo "$prefix"
@@ -262,8 +248,7 @@ qt_prefix() {
         ! cmake --build "$build" -j2 >>"$build.log" 2>&1 ||
         ! cmake --install "$build" --strip >>"$build.log" 2>&1; then
         tail -n 40 "$build.log" >&2
-        echo "Building Qt ($name) failed; the whole log is $build.log." >&2
-        return 1
+        fail "Building Qt ($name) failed; the whole log is $build.log."
     fi
     # The licence texts, the notices of the third-party code the compiler
     # read (its dependency files, which Ninja keeps) and the source note go
@@ -277,8 +262,7 @@ qt_prefix() {
         ! cmake -DSOURCE="$source" -DCOMPILED="$build/compiled" -DOUTPUT="$prefix/THIRD-PARTY-NOTICES.txt" \
             -P "$ROOT/cmake/qtnotices.cmake" ||
         ! write_qt_source_note "$name" "$version" "$source" "$prefix" "$compiler" "$@"; then
-        echo "Qt ($name) was built, but its licences, notices or source note could not be written into $prefix." >&2
-        return 1
+        fail "Qt ($name) was built, but its licences, notices or source note could not be written into $prefix."
     fi
     rm -rf "$build" "$build.log"
     touch "$prefix/.complete" || return 1
