@@ -21,7 +21,9 @@ qemu_cpu() {
 unpack_qemu() {
     QEMU_DIR=$(mktemp -d "${TMPDIR:-/var/tmp}/orbitviewer-qemu.XXXXXX")
     echo "== qemu-user from Debian 13 in $QEMU_DIR"
-    interruptibly mmdebstrap --quiet --variant=extract --include=qemu-user,qemu-user-binfmt trixie "$QEMU_DIR" "$MIRROR"
+    # In the background, so that INT or TERM reach the trap at once.
+    mmdebstrap --quiet --variant=extract --include=qemu-user,qemu-user-binfmt trixie "$QEMU_DIR" "$MIRROR" &
+    wait $!
 }
 
 # Debian's own entry for the processor (magic, mask, flags) under a name of

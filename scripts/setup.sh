@@ -13,13 +13,10 @@ TEST_LIBRARIES=(libxtst-dev)
 TEST_PROGRAMS=(xvfb xauth weston openbox)
 TEST_COMPOSITORS=(mutter kwin-wayland dbus)
 
-# Installs the Debian packages among "$@" that are not installed yet. apt
-# itself says which those are, in a simulation that needs no root, so that a
-# package another one provides counts as there (Debian 13's qt6-base-dev
-# provides libqt6opengl6-dev). Where there is no apt it installs nothing and
-# says what must be there; CMake then reports anything still missing. With
-# --no-recommends first, only what the packages depend on comes with them: a
-# desktop's compositor otherwise brings the rest of that desktop.
+# Installs the Debian packages among "$@" that are not installed yet, as
+# apt's simulation, which needs no root, finds them: a package another one
+# provides counts as there (Debian 13's qt6-base-dev provides
+# libqt6opengl6-dev). Without apt, CMake reports what is missing.
 ensure_packages() {
     local options=(--no-upgrade)
     if [ "${1-}" = --no-recommends ]; then
@@ -42,9 +39,9 @@ ensure_packages() {
     apt_get_waiting install -y -qq "${options[@]}" "$@" >/dev/null || exit 1
 }
 
-# apt-get as root, waiting while another apt or dpkg holds its locks, as the
-# automatic updates of a freshly installed desktop do for minutes: up to
-# APT_LOCK_WAIT seconds (default 600), saying so, then going on.
+# apt-get as root, waiting up to APT_LOCK_WAIT seconds (default 600) while
+# another apt or dpkg holds its locks, as a fresh desktop's automatic
+# updates do for minutes.
 apt_get_waiting() {
     local limit=${APT_LOCK_WAIT:-600} started=$SECONDS said= errors status
     errors=$(mktemp)
@@ -64,11 +61,9 @@ apt_get_waiting() {
 }
 
 # The Debian archives this machine's apt uses, one "URI suite component"
-# line each, as apt reads them (apt-get indextargets: both source formats,
-# suites by codename or by name): those whose Release file says Debian, not
-# other vendors' (a cloud SDK, Node.js). Root has apt fetch its lists first
-# where it has none yet. With DEBIAN_MIRROR set, that archive's suites of
-# this release instead.
+# line each, as apt reads them (both source formats, suites by codename or
+# name), leaving out other vendors' (a cloud SDK, Node.js); or DEBIAN_MIRROR's
+# suites of this release.
 debian_sources() {
     local codename sources
     if [ -n "${DEBIAN_MIRROR:-}" ]; then
@@ -93,13 +88,11 @@ debian_index_targets() {
         'Target-Of: deb' 2>/dev/null | awk -F'|' '$1 == "Debian" { sub(/\/ /, " ", $2); if (!seen[$2]++) print $2 }'
 }
 
-# Ends the script, saying why.
 fail() {
     echo "$*" >&2
     exit 1
 }
 
-# Runs a command as root: directly when this is root, through sudo otherwise.
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
         "$@"
@@ -110,17 +103,8 @@ as_root() {
     fi
 }
 
-# Runs a command in the background and waits for it, so that INT or TERM
-# reach the calling script's trap at once rather than when the command has
-# ended.
-interruptibly() {
-    "$@" &
-    wait $!
-}
-
-# Forgets the desktop session this runs from: its display, and the Qt and
-# Mesa settings that would change what a test sees (scale, platform, GL
-# version, logging, locale). Tests and benchmarks then mean the same
+# Forgets the desktop session this runs from, and the Qt and Mesa settings
+# that would change what a test sees, so that results mean the same
 # everywhere.
 leave_session() {
     unset DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE XAUTHORITY \
@@ -133,15 +117,13 @@ leave_session() {
     export LC_ALL=C.UTF-8
 }
 
-# Runs a command in a virtual X server of its own, where Mesa renders in
-# software; nothing appears on the user's screen. The server must not reset
-# when its last client leaves: a test that closes its connection and opens
-# another would race the reset.
+# A virtual X server of the command's own. It must not reset when its last
+# client leaves: a test that closes its connection and opens another would
+# race the reset.
 in_private_display() {
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
 }
 
-# The build folder of preset $1 (CMakePresets.json).
 preset_folder() {
     case $1 in
     release) echo "$ROOT/build" ;;
@@ -151,9 +133,8 @@ preset_folder() {
 }
 
 # Configures and builds preset $1; "--target <name>" goes to the build, any
-# other argument to the configure step. A preset that builds against a Qt of
-# its own reads it from ORBITVIEWER_<PRESET>_QT; a folder that found another
-# Qt there is configured afresh, rather than keep the Qt it found first.
+# other argument to the configure step. A folder that found another Qt than
+# ORBITVIEWER_<PRESET>_QT is configured afresh.
 build_preset() {
     local preset=$1 configure=() build=() variable qt folder
     shift

@@ -1,7 +1,6 @@
-# The Windows packages, made and checked as a Windows user meets them: the
-# zip unpacked into a folder of awkward name, the installer run silently,
-# over an older version, then uninstalled. Sourced by scripts/windows.sh
-# after wine-session.sh, not run.
+# The Windows packages, made and checked as a Windows user meets them
+# (docs/platforms.md lists the checks). Sourced by scripts/windows.sh after
+# wine-session.sh, not run.
 
 ZIP=
 SETUP=
@@ -28,15 +27,12 @@ check_notices() {
         fail "The package's third-party notices are incomplete."
 }
 
-# The value after name $1 in the version information's strings ($version),
-# one a line.
+# The value after name $1 in the version information's strings ($version).
 version_value() {
     awk -v name="$1" 'found { print; exit } $0 == name { found = 1 }' <<<"$version"
 }
 
-# The icon and version information Explorer shows, read back from the
-# executable by icoutils' wrestool, which did not write them (binutils'
-# windres and the linker did).
+# Read back by a tool that did not write them (binutils' windres did).
 check_executable_resources() {
     echo "== The executable's icon and version information, as Explorer reads them"
     local exe=$ROOT/build-windows/orbitviewer.exe version icon field
@@ -56,9 +52,6 @@ check_executable_resources() {
     echo "Icon: $icon"
 }
 
-# The viewer from the zip, as a Windows user gets it: unpacked into an empty
-# folder whose name has spaces and letters beyond ASCII, started in a fresh
-# prefix with nothing else on its path.
 check_unpacked_viewer() {
     echo "== The zip's viewer, unpacked into \"Orbit Viewer été Ω\", in a fresh Windows 10 prefix"
     build_preset release --target tst_orbitviewer
@@ -71,9 +64,6 @@ check_unpacked_viewer() {
     check_viewer "$VIEWER"
 }
 
-# Started as Explorer starts it, with no console or stderr, the viewer that
-# cannot get OpenGL 2.0 says why in a message box; dismissed, it ends with
-# status 1.
 check_failure_message_box() {
     echo "== The zip's viewer without OpenGL 2.0, started as from the desktop: a message box, then status 1"
     local status=$SESSION_DIR/status box
@@ -111,19 +101,12 @@ uninstall_value() {
         sed -n "s/^ *$1 *REG_SZ *//p"
 }
 
-# Runs installer or uninstaller $1 silently and waits for it, and for the
-# copy of itself an uninstaller runs from the temporary folder.
+# Waits for an uninstaller's copy of itself in the temporary folder too.
 run_silently() {
     wine "$1" /S >/dev/null 2>&1
     wineserver -w
 }
 
-# The installer as a Windows user meets it, in a fresh prefix: an older
-# version installed first (the same files, made by cpack as OLDER_VERSION), then
-# this one over it, silently. It must leave one installation under Program
-# Files, the Start-menu shortcut, one uninstall entry with this version, and
-# a viewer that passes the zip's checks; the silent uninstaller must then
-# leave no file or key of the installation's.
 check_installer() {
     echo "== The installer: over an older version, silently, then uninstalled, in a fresh Windows 10 prefix"
     (cd "$ROOT/build-windows" && cpack -G NSIS -R "$OLDER_VERSION" -B "$SESSION_DIR/older" >/dev/null) ||
@@ -159,13 +142,9 @@ check_installer() {
     echo "Uninstalled silently: no file or registry key of the installation's is left"
 }
 
-# A kit this project did not build: a compiler laid out as Qt's MinGW kits
-# and MSYS2 lay theirs out, with the runtime DLLs and their licences only
-# beside it, where its -print-file-name does not look (a wrapper around
-# Debian's, first on the path, that answers such a question with the bare
-# name as those compilers do), and a Qt with no note of its source or
-# notices. Configure must stop and say what to set; given them, the zip
-# must hold the runtime and the notices it found there.
+# Qt's MinGW kits and MSYS2 keep the runtime DLLs beside the compiler, where
+# its -print-file-name does not look: a wrapper around Debian's compiler,
+# first on the path, answers as those do, with the bare name.
 check_kit_layout() {
     echo "== A kit this project did not build: runtime DLLs beside the compiler, a Qt without a source note"
     local kit=$SESSION_DIR/kit/bin qt=$SESSION_DIR/kit-qt build=$SESSION_DIR/kit-build compiler dll path zip files

@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
-# The Windows x64 release, made and checked on Debian (docs/platforms.md
-# lists the checks): Qt for Windows built once from Debian's source, the
-# viewer and its suite cross-built with MinGW-w64 and run under Wine, the zip
-# and the installer checked as a Windows user meets them, and the mutation
-# list's Windows faults planted. Everything runs in a private X server and
-# private Wine prefixes, removed when it ends. Installs what is missing as
-# root (through sudo when run as a user).
+# The Windows x64 release, cross-built on Debian and checked under Wine in a
+# private X server and private prefixes (docs/platforms.md lists the
+# checks). Installs what is missing as root (through sudo when run as a user).
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
@@ -45,13 +41,10 @@ build_windows() {
     export ORBITVIEWER_WINDOWS_QT=$WINDOWS_QT
     echo "== Release build for Windows x64 (build-windows/)"
     build_preset windows -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"
-    # The checks expect the version project(VERSION) gives, the one place it
-    # is written.
+    # project(VERSION) is the one place the version is written.
     VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$ROOT/build-windows/CMakeCache.txt")
 }
 
-# The mutation list's Windows faults, each planted in a Windows build of a
-# copy of the project and driven as the zip's viewer was.
 plant_windows_faults() {
     (export MUTATE_PLATFORM=windows ORBITVIEWER_TEST_TIME_FACTOR=$TIME_FACTOR && bash "$ROOT/scripts/mutate.sh")
 }

@@ -24,8 +24,7 @@ new_prefix() {
     wineserver -w
 }
 
-# Ends every Wine server this run started, and removes the prefixes and the
-# session's files; each step runs whatever the one before it did.
+# Each step runs whatever became of the one before it.
 end_session() {
     set +e
     local prefix
@@ -37,11 +36,8 @@ end_session() {
 }
 
 # The Windows viewer $1 (a Unix path, or a Windows one inside the current
-# prefix) driven through the X server by the native tst_orbitviewer: its
-# window, the first frame, Qt's options given on its command line, real
-# drags and the wheel, the close request and status, at scale 1 and 1.5.
-# QT_OPENGL=software in one row shows that the viewer still asks for the
-# desktop driver. Wine 8 refuses the per-monitor DPI awareness (V2) Qt asks
+# prefix) driven through the X server by the native tst_orbitviewer, at
+# scale 1 and 1.5. Wine 8 refuses the per-monitor DPI awareness (V2) Qt asks
 # for first, and Qt warns about it on every start; the checks, which want
 # the viewer to say nothing, ask it for the first version, which Wine has.
 WINDOWS_PLATFORM="-platform windows:dpiawareness=2"
