@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
 # Plants each fault of tests/mutants.txt in a copy of the project, one at a
-# time, rebuilds, and runs the tests that must catch it; fails when a fault
-# survives, no longer applies or does not build. The project's own files are
-# never changed. With MUTATE_PLATFORM=windows or web (scripts/windows.sh and
-# scripts/web.sh set it) it plants that platform's faults in a build of the
-# windows or wasm preset, whose commands drive the copy's viewer under Wine or
-# its page in a browser.
+# time, and fails when one survives, no longer applies or does not build.
+# MUTATE_PLATFORM=windows or web (set by scripts/windows.sh, scripts/web.sh)
+# plants that platform's faults instead.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/suite.sh"
@@ -36,8 +33,8 @@ TEST_TIMEOUT=${MUTATE_TEST_TIMEOUT:-180}
 
 caught=0 survived=0 broken=0 equivalent=0 elsewhere=0
 
-# A fresh copy of the sources. Every file gets the current time, so that the
-# build never takes a restored file for older than what a fault compiled.
+# Every file gets the current time, so that the build never takes a
+# restored file for older than what a fault compiled.
 copy_sources() {
     rm -rf "$COPY"
     mkdir -p "$COPY" "$LOGS"
@@ -66,8 +63,7 @@ replace_once() {
         s/\Q$ENV{FROM}\E/$ENV{TO}/ unless $ENV{CHECK};' "$COPY/$1" 2>&1
 }
 
-# Runs the commands in order in the build's tests directory; prints the
-# first that fails and succeeds, or fails when all pass.
+# Prints the first command that fails in the tests' folder; fails if none does.
 first_failing() {
     local command
     for command in "$@"; do
@@ -79,7 +75,6 @@ first_failing() {
     return 1
 }
 
-# Plants one fault, judges it and takes it out again.
 plant() {
     local name=$1 file=$2 from=$3 to=$4
     shift 4
@@ -151,7 +146,6 @@ list_blocks() {
         }' "$LIST"
 }
 
-# Plants or notes each block of the list.
 run_list() {
     local block
     while IFS=$'\037' read -r -a block; do

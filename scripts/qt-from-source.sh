@@ -1,19 +1,11 @@
 # Builds qtbase from this Debian release's own source package for a
-# configuration Debian does not ship (Windows, OpenGL ES 2.0, WebAssembly),
-# once, into a cache outside the tree (docs/platforms.md says where, and how
-# runs share it). Sourced after setup.sh, not run.
-#
-#   qt_prefix windows|gles|wasm   prints the install prefix of that
-#                                 configuration, building it first when the
-#                                 cache does not hold it
+# configuration Debian does not ship, once, into a cache outside the tree
+# (docs/platforms.md says where). Sourced after setup.sh, not run:
+# "qt_prefix windows|gles|wasm" prints the prefix, building it when needed.
 
-if [ -n "${ORBITVIEWER_QT_CACHE:-}" ]; then
-    QT_CACHE=$ORBITVIEWER_QT_CACHE
-elif [ "$(id -u)" -eq 0 ]; then
-    QT_CACHE=/var/cache/orbitviewer
-else
-    QT_CACHE=${XDG_CACHE_HOME:-$HOME/.cache}/orbitviewer
-fi
+QT_CACHE=/var/cache/orbitviewer
+[ "$(id -u)" -eq 0 ] || QT_CACHE=${XDG_CACHE_HOME:-$HOME/.cache}/orbitviewer
+QT_CACHE=${ORBITVIEWER_QT_CACHE:-$QT_CACHE}
 
 # Holds lock file $1 of the cache until the calling (sub)shell ends, saying
 # so when another run holds it.
@@ -33,16 +25,14 @@ qt_source_version() {
     dpkg-query -W -f='${source:Version}' qt6-base-dev-tools
 }
 
-# apt-get with a private state of its own, reading deb-src entries for this
-# machine's Debian archives, so that the host's apt is left as it was.
+# apt-get with a state of its own, so that the host's apt is left as it was.
 private_apt() {
     local state=$QT_CACHE/apt
     apt-get -o Dir::Etc::SourceList="$state/sources.list" -o Dir::Etc::SourceParts=/dev/null \
         -o Dir::State::Lists="$state/lists" -o Dir::Cache="$state/cache" -o APT::Sandbox::User="$(id -un)" "$@"
 }
 
-# Unpacks the source package, Debian's patches applied, into src/ and prints
-# its directory.
+# Unpacks the source, Debian's patches applied, and prints its directory.
 fetch_qt_source() {
     local version upstream dir sources
     version=$(qt_source_version)
@@ -150,18 +140,14 @@ qt_wasm_options() {
         "$emscripten.")
 }
 
-# What a configuration is, independent of where this checkout lives: its
-# options with the checkout's path taken out, and the contents of the files
-# they name (the toolchain file), so that every clone shares one build and
-# a changed toolchain makes a new one.
+# The options without the checkout's path, and the files they name (the
+# toolchain file): every clone shares one build, and a changed toolchain
+# makes a new one.
 qt_configuration_key() {
-    local option value
+    local option
     for option in "$@"; do
         echo "${option//$ROOT\//}"
-        value=${option#*=}
-        if [ -f "$value" ]; then
-            cat "$value"
-        fi
+        [ ! -f "${option#*=}" ] || cat "${option#*=}"
     done | sha256sum | cut -c1-12
 }
 
@@ -250,11 +236,9 @@ qt_prefix() {
         tail -n 40 "$build.log" >&2
         fail "Building Qt ($name) failed; the whole log is $build.log."
     fi
-    # The licence texts, the notices of the third-party code the compiler
-    # read (its dependency files, which Ninja keeps) and the source note go
-    # with the libraries, for whoever passes them on.
-    # As CMake found it: a toolchain file that names the compiler (Emscripten's)
-    # leaves it out of the cache.
+    # The notices are of the third-party files the compiler read, as Ninja
+    # recorded them. The compiler is read as CMake found it: a toolchain file
+    # that names it (Emscripten's) leaves it out of the cache.
     compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/*/CMakeCXXCompiler.cmake | head -n 1)
     ninja -C "$build" -t deps | sed -n 's/^    //p' | sort -u | (cd "$build" && xargs -d '\n' realpath -m) |
         sed -n "s|^$source/||p" | sort -u >"$build/compiled"

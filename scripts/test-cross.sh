@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
-# Cross-builds the viewer and its suite for arm64 or armhf with Debian's
-# cross compiler and multiarch packages, and runs the Release suite here,
-# the ARM programs under qemu-user, every time limit times TIME_FACTOR
-# (default 5); docs/platforms.md says more.
+# Cross-builds the Release suite for arm64 or armhf and runs it here under
+# qemu-user 10 or later, registered through binfmt_misc, every time limit
+# times TIME_FACTOR (default 5); docs/platforms.md says more.
 #
 #   scripts/test-cross.sh arm64|armhf
-#
-# Needs qemu-user 10 or later registered through binfmt_misc (Debian 12's
-# 7.2 cannot start the viewer from a test); scripts/test-in-debian-root.sh
-# --arch <arch> <suite> registers one for its run.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/suite.sh"
@@ -48,8 +43,6 @@ install_dependencies() {
         "${target[@]}"
 }
 
-# Fails early, and says why, where the kernel cannot run the target's
-# programs at all.
 check_emulation() {
     if ! "$ROOT/build-$ARCH/tests/tst_orbitcontrols" -functions >/dev/null 2>&1; then
         fail "This machine cannot run $ARCH programs. Register qemu-user 10 or later through binfmt_misc" \

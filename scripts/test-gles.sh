@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
 # The viewer and its suite on a Qt built for OpenGL ES 2.0 alone, as boards
-# build it (Debian's Qt is built for desktop OpenGL): qtbase built once from
-# Debian's source, the gles preset built against it, the Release suite run in
-# a private X server, where Mesa gives ES 2.0 contexts through EGL, and the
-# viewer full screen under eglfs on a screen that is not square. Needs root
-# to install what is missing.
+# build it, and the viewer full screen under eglfs on a screen that is not
+# square. Needs root to install what is missing.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
@@ -27,7 +24,6 @@ check_libraries() {
         "and no desktop libGL"
 }
 
-# The real executable under eglfs on an 800 x 600 screen.
 check_eglfs() {
     echo "== Full screen under eglfs (X11 device integration), 800 x 600"
     (cd "$ROOT/build-gles/tests" &&

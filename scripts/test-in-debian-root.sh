@@ -9,13 +9,9 @@
 #   scripts/test-in-debian-root.sh <suite> web
 #   scripts/test-in-debian-root.sh --arch arm64|armhf <suite> [release]
 #
-# e.g. "trixie release" runs the Release suite on Debian 13; "testing" and
-# "sid" work too. With --arch the Release suite is cross-built for that ARM
-# architecture and runs under emulation (scripts/test-cross.sh,
-# scripts/emulation.sh). With web, the root takes this machine's builds of
-# Qt for WebAssembly and gives back the ones it made, and the served folder
-# and the check's pictures come back into build-wasm/, owned as the checkout
-# is.
+# e.g. "trixie release" runs the Release suite on Debian 13. With web, the
+# root shares this machine's Qt for WebAssembly, and the served folder and
+# the check's pictures come back into build-wasm/.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/emulation.sh"
@@ -42,7 +38,6 @@ check_arguments() {
     fi
 }
 
-# The script of scripts/ the root runs, and its arguments.
 root_command() {
     if [ -n "$ARCH" ]; then
         echo "test-cross.sh $ARCH"

@@ -16,8 +16,6 @@ WASM_BUDGET=$((8000 * 1000))
 WASM_GZIP_BUDGET=$((3400 * 1000))
 STARTED=$SECONDS
 
-# Debian 13 is the release whose Emscripten and Qt this was built and
-# checked with.
 release_builds_web() {
     [ "$(. /etc/os-release && echo "${ID:-}-${VERSION_ID:-}")" = debian-13 ]
 }
@@ -68,15 +66,12 @@ check_in_firefox() {
         "$ROOT/build-wasm/web-check"
 }
 
-# The checks must catch the faults tests/mutants.txt plants for the web.
 plant_faults() {
     MUTATE_PLATFORM=web bash "$ROOT/scripts/mutate.sh"
 }
 
-# What a browser downloads: each file as it is, and compressed as a web
-# server sends it, with gzip (level 6, the usual default) or brotli (level
-# 11, for files compressed ahead of time). The .wasm must keep within its
-# budgets.
+# Compressed as a web server sends it: gzip at level 6, the usual default,
+# or brotli at 11, for files compressed ahead of time.
 report_sizes() {
     local file raw gzipped brotli
     echo "== Download                   bytes     gzipped      brotli"
