@@ -73,13 +73,13 @@ judge_skips() {
             for (j = 1; j <= count; j++)
                 if (!matched[j]) print "missing\t" listed[j] " (no such row ran)"
         }' "$ROOT/tests/expected-skips.txt" "${results[@]}" | sort -u)
-    print_rows skipped "Skipped, with their reasons:"
-    print_rows unexpected "Skipped, but not expected to skip in the $2 run (tests/expected-skips.txt):" >&2
-    print_rows missing "Expected to skip in the $2 run (tests/expected-skips.txt), but did not:" >&2
+    print_rows "$verdict" skipped "Skipped, with their reasons:"
+    print_rows "$verdict" unexpected "Skipped, but not expected to skip in the $2 run (tests/expected-skips.txt):" >&2
+    print_rows "$verdict" missing "Expected to skip in the $2 run (tests/expected-skips.txt), but did not:" >&2
     ! grep -qE '^(unexpected|missing)' <<<"$verdict"
 }
 
-# The verdict's rows of kind $1, under heading $2.
+# The rows of kind $2 in verdict $1, under heading $3.
 print_rows() {
-    ! grep -q "^$1"$'\t' <<<"$verdict" || printf '%s\n' "$2" "$(sed -n "s/^$1\t/  /p" <<<"$verdict")"
+    ! grep -q "^$2"$'\t' <<<"$1" || printf '%s\n' "$3" "$(sed -n "s/^$2\t/  /p" <<<"$1")"
 }
