@@ -2,7 +2,7 @@
 # Runs the test command, the benchmark or the web command as a new user of a
 # Debian release would: in a fresh minimal root that mmdebstrap makes from
 # the archive this machine's apt uses (or DEBIAN_MIRROR) and takes down
-# again, with this checkout's working tree cloned into it. Needs root.
+# again, with this checkout's working tree copied into it. Needs root.
 #
 #   scripts/test-in-debian-root.sh <suite> [stage...]
 #   scripts/test-in-debian-root.sh <suite> bench [runs]
@@ -12,56 +12,34 @@
 # e.g. "trixie release" runs the Release suite on Debian 13. With web, the
 # root shares this machine's Qt for WebAssembly, and the served folder and
 # the check's pictures come back into build-wasm/.
-set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
 
+USAGE=("scripts/test-in-debian-root.sh <suite> [stage...|bench [runs]|web]"
+    "scripts/test-in-debian-root.sh --arch arm64|armhf <suite> [release]")
 ARCH=
 if [ "${1-}" = --arch ]; then
-    ARCH=${2:?usage: scripts/test-in-debian-root.sh --arch arm64|armhf <suite> [release]}
-    shift 2
+    ARCH=${2-}
+    shift 2 || usage "${USAGE[@]}"
+    [[ $ARCH == @(arm64|armhf) && "${*:2}" == @(|release) ]] || usage "${USAGE[@]}"
 fi
-SUITE=${1:?usage: scripts/test-in-debian-root.sh [--arch arm64|armhf] <suite> [stage...]}
+SUITE=${1:-}
+[ -n "$SUITE" ] || usage "${USAGE[@]}"
 shift
-MIRROR=
+if [ -n "$ARCH" ]; then
+    ROOT_COMMAND="test-cross.sh $ARCH"
+elif [[ ${1-} == @(bench|web) ]]; then
+    ROOT_COMMAND="$1.sh ${*:2}"
+else
+    ROOT_COMMAND="test.sh $*"
+fi
 
-check_arguments() {
-    [ -n "$ARCH" ] || return 0
-    if [ "$ARCH" != arm64 ] && [ "$ARCH" != armhf ]; then
-        echo "--arch takes arm64 or armhf, not '$ARCH'." >&2
-        exit 2
-    fi
-    if [ $# -gt 1 ] || { [ $# -eq 1 ] && [ "$1" != release ]; }; then
-        echo "Only the Release suite runs for another architecture." >&2
-        exit 2
-    fi
-}
-
-root_command() {
-    if [ -n "$ARCH" ]; then
-        echo "test-cross.sh $ARCH"
-    elif [ "${1-}" = bench ] || [ "${1-}" = web ]; then
-        echo "$1.sh ${*:2}"
-    else
-        echo "test.sh $*"
-    fi
-}
-
-# The working tree as it is, uncommitted edits and new files included, as a
-# commit that the root's clone checks out: made by the checkout's owner,
-# with an index of its own, so that neither the checkout's index and
-# branches nor the owner of any file in it change. Root reads the checkout
-# only to clone it, and trusts it for that alone (git's safe.directory, in a
-# global configuration of the clone's own).
-working_tree_commit() {
-    local owner=() index
-    [ "$(stat -c %u "$ROOT")" = "$(id -u)" ] || owner=(runuser -u "$(stat -c %U "$ROOT")" --)
-    index=$("${owner[@]}" mktemp)
-    cp "$("${owner[@]}" git -C "$ROOT" rev-parse --path-format=absolute --git-path index)" "$index"
-    "${owner[@]}" env GIT_INDEX_FILE="$index" GIT_AUTHOR_NAME=orbitviewer GIT_AUTHOR_EMAIL=orbitviewer@localhost \
-        GIT_COMMITTER_NAME=orbitviewer GIT_COMMITTER_EMAIL=orbitviewer@localhost sh -c \
-        'cd "$1" && git add -A && git commit-tree -p HEAD -m "The working tree" "$(git write-tree)"' sh "$ROOT"
-    rm -f "$index"
+# The working tree as the source package takes it, uncommitted edits and new
+# files included; root trusts the checkout (git's safe.directory) for that
+# alone. The root's copy is a repository of its own for the lint stage.
+archive_working_tree() {
+    GIT_CONFIG_COUNT=1 GIT_CONFIG_KEY_0=safe.directory GIT_CONFIG_VALUE_0=$ROOT cmake -DSOURCE_DIR="$ROOT" \
+        -DNAME=orbitviewer -DARCHIVE="$TREE/tree.tar.gz" -P "$ROOT/packaging/sourcearchive.cmake"
 }
 
 # mmdebstrap runs each hook under sh with the root in $1; the rest comes
@@ -77,9 +55,7 @@ run_in_root() {
     hooks+=(--customize-hook='cp /etc/resolv.conf "$1/etc/resolv.conf" &&
         { [ ! -d /usr/local/share/ca-certificates ] ||
             cp -r /usr/local/share/ca-certificates/. "$1/usr/local/share/ca-certificates/"; } &&
-        chroot "$1" update-ca-certificates >/dev/null 2>&1 &&
-        GIT_CONFIG_GLOBAL=$TRUST_CHECKOUT git clone --quiet "$ROOT" "$1/root/orbitviewer" &&
-        git -C "$1/root/orbitviewer" checkout --quiet "$TREE"')
+        chroot "$1" update-ca-certificates >/dev/null 2>&1 && tar -xzf "$TREE/tree.tar.gz" --no-same-owner -C "$1/root"')
     if [ "${1-}" = web ]; then
         hooks+=(--customize-hook='mkdir -p "$1/var/cache/orbitviewer" &&
             for qt in "$QT_CACHE"/qtbase-*-wasm-*/; do
@@ -91,34 +67,26 @@ run_in_root() {
         "$1/opt/qemu" "$MIRROR" && ln -s /opt/qemu/usr/bin/qemu-"$ARCH" "$1/usr/local/bin/"')
     hooks+=(--customize-hook='chroot "$1" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
         PATH=/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin bash -c "grep -h PRETTY_NAME /etc/os-release &&
-        cd /root/orbitviewer && bash scripts/$ROOT_COMMAND"; echo $? >"$1/root/status"')
+        cd /root/orbitviewer && git init -q && git add -A && bash scripts/$ROOT_COMMAND"; echo $? >"$1/root/status"')
     if [ "${1-}" = web ]; then
         hooks+=(--customize-hook='for qt in "$1"/var/cache/orbitviewer/qtbase-*-wasm-*/; do
                 [ ! -e "$qt.complete" ] || [ -e "$QT_CACHE/$(basename "$qt")" ] || cp -a "$qt" "$QT_CACHE/"; done
-            for folder in web web-check; do
-                rm -rf "${ROOT:?}/build-wasm/$folder"
-                [ ! -d "$1/root/orbitviewer/build-wasm/$folder" ] ||
-                    { mkdir -p "$ROOT/build-wasm" && cp -a "$1/root/orbitviewer/build-wasm/$folder" "$ROOT/build-wasm/" &&
-                        chown -R --reference="$ROOT" "$ROOT/build-wasm"; }
-            done')
+            rm -rf "${ROOT:?}/build-wasm/web" "$ROOT/build-wasm/web-check" && mkdir -p "$ROOT/build-wasm"
+            for folder in "$1"/root/orbitviewer/build-wasm/web "$1"/root/orbitviewer/build-wasm/web-check; do
+                [ ! -d "$folder" ] || cp -a "$folder" "$ROOT/build-wasm/"; done
+            chown -R --reference="$ROOT" "$ROOT/build-wasm"')
     fi
     hooks+=(--customize-hook='exit "$(cat "$1/root/status")"')
     echo "== scripts/$ROOT_COMMAND in a fresh Debian $SUITE root"
-    TRUST_CHECKOUT=$(mktemp)
-    printf '[safe]\n\tdirectory = %s\n\tdirectory = %s/.git\n' "$ROOT" "$ROOT" >"$TRUST_CHECKOUT"
-    export TRUST_CHECKOUT
-    local status=0
     mmdebstrap --quiet --variant=minbase --include=ca-certificates,git \
-        --aptopt='Acquire::Check-Valid-Until "false"' "${hooks[@]}" "$SUITE" /dev/null "$MIRROR" || status=$?
-    rm -f "$TRUST_CHECKOUT"
-    return $status
+        --aptopt='Acquire::Check-Valid-Until "false"' "${hooks[@]}" "$SUITE" /dev/null "$MIRROR"
 }
 
 [ "$(id -u)" -eq 0 ] || fail "Making and entering a Debian root needs root."
-check_arguments "$@"
-ensure_packages mmdebstrap
+ensure_packages mmdebstrap cmake git
 MIRROR=$(debian_sources | awk '$2 !~ /-security$/ { print $1; exit }')
-ROOT_COMMAND=$(root_command "$@")
-TREE=$(working_tree_commit)
+TREE=$(mktemp -d)
+trap 'rm -rf "$TREE"' EXIT
+archive_working_tree
 export ROOT QT_CACHE ROOT_COMMAND TREE ARCH MIRROR
 run_in_root "$@"
