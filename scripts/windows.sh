@@ -2,7 +2,6 @@
 # The Windows x64 release, cross-built on Debian and checked under Wine in a
 # private X server and private prefixes (docs/platforms.md lists the
 # checks). Installs what is missing as root (through sudo when run as a user).
-set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
 source "$ROOT/scripts/suite.sh"
@@ -18,22 +17,17 @@ install_dependencies() {
 
 # One run at a time in a checkout: a second one waits for the first, which
 # uses the same build folder and packages; runs from other clones share only
-# the Qt build. The run goes on under flock, which alone holds the lock, in
-# an X server of its own, large enough for the suite's widest window at
-# scale 2.
+# the Qt build. flock alone holds the lock, which no Wine process inherits.
+# The run has an X server of its own, large enough for the suite's widest
+# window at scale 2.
 if [ -z "${ORBITVIEWER_WINDOWS_RUN:-}" ]; then
     install_dependencies
     leave_session
     mkdir -p "$ROOT/build-windows"
-    export ORBITVIEWER_WINDOWS_RUN=$ROOT/build-windows/.run-lock
-    run=(xvfb-run -a -s "-screen 0 2560x2048x24 -noreset" bash "$ROOT/scripts/windows.sh" "$@")
-    status=0
-    flock -n -o -E 75 "$ORBITVIEWER_WINDOWS_RUN" "${run[@]}" || status=$?
-    if [ $status -eq 75 ]; then
-        echo "== Waiting for another run of scripts/windows.sh in this checkout"
-        exec flock -o "$ORBITVIEWER_WINDOWS_RUN" "${run[@]}"
-    fi
-    exit $status
+    lock=$ROOT/build-windows/.run-lock
+    flock -n "$lock" true || echo "== Waiting for another run of scripts/windows.sh in this checkout"
+    ORBITVIEWER_WINDOWS_RUN=1 exec flock -o "$lock" xvfb-run -a -s "-screen 0 2560x2048x24 -noreset" \
+        bash "$ROOT/scripts/windows.sh" "$@"
 fi
 
 build_windows() {
