@@ -6,7 +6,6 @@
 # private virtual X server, never on the user's display, so its figures do
 # not depend on the desktop. Extra arguments go to the window benchmark (the
 # number of runs).
-set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 
 ensure_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev libxtst-dev xvfb xauth

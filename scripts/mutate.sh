@@ -3,7 +3,6 @@
 # time, and fails when one survives, no longer applies or does not build.
 # MUTATE_PLATFORM=windows or web (set by scripts/windows.sh, scripts/web.sh)
 # plants that platform's faults instead.
-set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/suite.sh"
 

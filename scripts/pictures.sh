@@ -3,7 +3,6 @@
 # docs/controls/pictures.txt, the viewer's frame after its pointer steps, at
 # half scale (a 500 x 500 window drawn as 250 x 250 pixels), read back from
 # the viewer's own framebuffer in a private display and optimised.
-set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 
 LIST=$ROOT/docs/controls/pictures.txt

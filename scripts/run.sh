@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the viewer (Release) and opens it.
-set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 
 ensure_packages "${BUILD_PACKAGES[@]}"

@@ -1,7 +1,9 @@
-# Shared by the scripts: installs what the build needs, configures a build
-# directory and runs commands in a private display. Sourced, not run.
+# Sourced first by every script, not run: strict mode, and the helpers that
+# install what the build needs, configure a build directory and run
+# commands in a private display.
 
-cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
 ROOT=$PWD
 
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl1-mesa-dri
@@ -91,6 +93,11 @@ debian_index_targets() {
 fail() {
     echo "$*" >&2
     exit 1
+}
+
+usage() {
+    printf 'usage: %s\n' "$@" >&2
+    exit 2
 }
 
 as_root() {

@@ -4,21 +4,10 @@
 # docs/platforms.md says more.
 #
 #   scripts/test-cross.sh arm64|armhf
-set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/suite.sh"
 ARCH=${1-}
 TIME_FACTOR=${TIME_FACTOR:-5}
-
-check_arguments() {
-    case $ARCH in
-    arm64 | armhf) ;;
-    *)
-        echo "usage: scripts/test-cross.sh arm64|armhf" >&2
-        exit 2
-        ;;
-    esac
-}
 
 add_architecture() {
     dpkg --print-foreign-architectures | grep -qx "$ARCH" && return 0
@@ -54,7 +43,7 @@ check_emulator() {
     echo "== $ARCH programs run through $(command -v "qemu-$ARCH"), version $version"
 }
 
-check_arguments
+[[ $ARCH == @(arm64|armhf) ]] || usage "scripts/test-cross.sh arm64|armhf"
 add_architecture
 install_dependencies
 check_emulator

@@ -4,7 +4,6 @@
 # what each does). With no arguments it runs them all, in this order; name
 # stages to run only those. It ends with one line a stage: pass or FAIL, and
 # its time.
-set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/suite.sh"
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
@@ -81,10 +80,7 @@ main() {
     local stages=("$@") stage
     [ ${#stages[@]} -gt 0 ] || stages=("${STAGES[@]}")
     for stage in "${stages[@]}"; do
-        if ! declare -F "stage_$stage" >/dev/null; then
-            echo "usage: scripts/test.sh [$(IFS='|' && echo "${STAGES[*]}")]..." >&2
-            exit 2
-        fi
+        declare -F "stage_$stage" >/dev/null || usage "scripts/test.sh [$(IFS='|' && echo "${STAGES[*]}")]..."
     done
     install_dependencies "${stages[@]}"
     leave_session

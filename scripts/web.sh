@@ -4,7 +4,6 @@
 # (docs/platforms.md lists the checks). Debian 12's Emscripten is too old for
 # any Qt 6, so elsewhere it all runs in a fresh Debian 13 root
 # (scripts/test-in-debian-root.sh). Needs root.
-set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
 source "$ROOT/scripts/suite.sh"
