@@ -157,19 +157,9 @@ qt_configuration_key() {
 write_qt_source_note() {
     local name=$1 version=$2 source=$3 prefix=$4 compiler=$5 option value
     shift 5
-    local upstream=${version#*:}
-    upstream=${upstream%-*}
     {
-        echo "The Qt libraries and plugins in this package are Qt ${version%%+*}, built ($name) from"
-        if [ ${#QT_LICENCE_NOTE[@]} -gt 0 ]; then
-            printf '%s\n' "Debian's source package qt6-base, version $version." "" "${QT_LICENCE_NOTE[@]}"
-        else
-            cat <<EOF
-Debian's source package qt6-base, version $version, and used under the
-GNU Lesser General Public License version 3 (Qt-LGPL-3.0.txt; the GNU
-General Public License version 3 it builds on is Qt-GPL-3.0.txt).
-EOF
-        fi
+        printf '%s\n' "The Qt libraries and plugins in this package are Qt ${version%%+*}, built ($name) from" \
+            "Debian's source package qt6-base, version $version." "" "${QT_LICENCE_NOTE[@]}"
         cat <<EOF
 
 The complete source, as built:
@@ -187,7 +177,7 @@ Compiler: $("$compiler" --version | head -n 1)$(qt_compiler_package "$compiler")
 EOF
         [ ${#QT_NOTE_EXTRA[@]} -eq 0 ] || printf '%s\n' "${QT_NOTE_EXTRA[@]}" ""
         printf '%s\n' "Configured, built and installed with CMake and Ninja:" "" \
-            "  cmake -S qt6-base-$upstream -B build -G Ninja -DCMAKE_INSTALL_PREFIX=<prefix> \\"
+            "  cmake -S $(basename "$source") -B build -G Ninja -DCMAKE_INSTALL_PREFIX=<prefix> \\"
         printf '      %s \\\n' "${@//$ROOT\//}" | sed '$ s/ \\$//'
         printf '  %s\n' "cmake --build build" "cmake --install build --strip"
         for option in "$@"; do
@@ -206,8 +196,10 @@ qt_compiler_package() {
 }
 
 qt_prefix() {
-    local name=$1 version key prefix source build compiler started QT_OPTIONS=() QT_KEY_EXTRA=() QT_NOTE_EXTRA=() \
-        QT_LICENCE_NOTE=()
+    local name=$1 version key prefix source build compiler started QT_OPTIONS=() QT_KEY_EXTRA=() QT_NOTE_EXTRA=()
+    local QT_LICENCE_NOTE=("They are used under the GNU Lesser General Public License version 3"
+        "(Qt-LGPL-3.0.txt; the GNU General Public License version 3 it builds on is"
+        "Qt-GPL-3.0.txt).")
     case $name in
     windows) qt_windows_options ;;
     gles) qt_gles_options ;;
