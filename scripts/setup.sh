@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 ROOT=$PWD
 
-BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl1-mesa-dri
-    libx11-dev)
+BUILD_LIBRARIES=(qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl1-mesa-dri libx11-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ "${BUILD_LIBRARIES[@]}")
 # What the test suite needs besides: a library its tests link (XTest), the
 # programs of the sessions it runs in, and GNOME's and KDE's compositors,
 # installed without recommends, which would bring the rest of each desktop.
@@ -20,24 +20,18 @@ TEST_COMPOSITORS=(mutter kwin-wayland dbus)
 # provides counts as there (Debian 13's qt6-base-dev provides
 # libqt6opengl6-dev). Without apt, CMake reports what is missing.
 ensure_packages() {
-    local options=(--no-upgrade)
-    if [ "${1-}" = --no-recommends ]; then
-        options+=(--no-install-recommends)
-        shift
-    fi
+    local options=(--no-upgrade) plan
+    [ "${1-}" != --no-install-recommends ] || { options+=("$1") && shift; }
     if ! command -v apt-get >/dev/null; then
         echo "No apt here, so nothing is installed. Needed (Debian's names): $*" >&2
         return 0
     fi
-    local plan
     if plan=$(apt-get -s -qq install "${options[@]}" "$@" 2>/dev/null) && ! grep -q '^Inst ' <<<"$plan"; then
         return 0
     fi
     echo "Installing what is missing of $* ..."
-    if [ -z "${APT_UPDATED:-}" ]; then
-        apt_get_waiting update -qq || exit 1
-        APT_UPDATED=1
-    fi
+    [ -n "${APT_UPDATED:-}" ] || apt_get_waiting update -qq || exit 1
+    APT_UPDATED=1
     apt_get_waiting install -y -qq "${options[@]}" "$@" >/dev/null || exit 1
 }
 
@@ -45,21 +39,18 @@ ensure_packages() {
 # another apt or dpkg holds its locks, as a fresh desktop's automatic
 # updates do for minutes.
 apt_get_waiting() {
-    local limit=${APT_LOCK_WAIT:-600} started=$SECONDS said= errors status
+    local limit=${APT_LOCK_WAIT:-600} started=$SECONDS said= errors status=0
     errors=$(mktemp)
-    while true; do
-        status=0
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=10 "$@" 2>"$errors" || status=$?
-        if [ $status -eq 0 ] || ! grep -qE 'Could not get lock|Unable to (acquire|lock)' "$errors" ||
-            [ $((SECONDS - started)) -ge "$limit" ]; then
-            cat "$errors" >&2
-            rm -f "$errors"
-            return $status
-        fi
+    while ! as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=10 "$@" 2>"$errors"; do
+        status=1
+        grep -qE 'Could not get lock|Unable to (acquire|lock)' "$errors" && [ $((SECONDS - started)) -lt "$limit" ] || break
         [ -n "$said" ] || echo "Another apt or dpkg holds its locks; waiting for it (up to $limit s) ..." >&2
-        said=1
+        said=1 status=0
         sleep 5
     done
+    cat "$errors" >&2
+    rm -f "$errors"
+    return $status
 }
 
 # The Debian archives this machine's apt uses, one "URI suite component"
@@ -73,15 +64,10 @@ debian_sources() {
         printf '%s %s main\n' "$DEBIAN_MIRROR" "$codename" "$DEBIAN_MIRROR" "$codename-updates"
         return 0
     fi
+    # apt knows no archive until its lists have been fetched once.
+    [ -n "$(debian_index_targets)" ] || [ "$(id -u)" -ne 0 ] || apt_get_waiting update -qq >&2 || return 1
     sources=$(debian_index_targets)
-    if [ -z "$sources" ] && [ "$(id -u)" -eq 0 ]; then
-        apt_get_waiting update -qq >&2 || return 1
-        sources=$(debian_index_targets)
-    fi
-    if [ -z "$sources" ]; then
-        echo "No Debian archive found in this machine's apt sources; set DEBIAN_MIRROR to one." >&2
-        return 1
-    fi
+    [ -n "$sources" ] || fail "No Debian archive found in this machine's apt sources; set DEBIAN_MIRROR to one."
     echo "$sources"
 }
 

@@ -20,16 +20,9 @@ add_architecture() {
 # the target's libraries, Qt's among them. Recommends would bring a desktop's
 # worth of ARM libraries that nothing here uses.
 install_dependencies() {
-    local target=() pkg
-    for pkg in "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}"; do
-        case $pkg in
-        cmake | ninja-build | g++) ;;
-        *) target+=("$pkg:$ARCH") ;;
-        esac
-    done
     ensure_packages cmake ninja-build "${TEST_PROGRAMS[@]}"
-    ensure_packages --no-recommends "crossbuild-essential-$ARCH" qt6-base-dev-tools "${TEST_COMPOSITORS[@]}" \
-        "${target[@]}"
+    ensure_packages --no-install-recommends "crossbuild-essential-$ARCH" qt6-base-dev-tools "${TEST_COMPOSITORS[@]}" \
+        "${BUILD_LIBRARIES[@]/%/:$ARCH}" "${TEST_LIBRARIES[@]/%/:$ARCH}"
 }
 
 # The presets' emulator, qemu-arm64 or qemu-armhf: Debian 12's qemu-user 7.2

@@ -11,16 +11,11 @@ STAGES=(release sanitize fuzz lint package mutate)
 
 install_dependencies() {
     local packages=("${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" "${TEST_PROGRAMS[@]}")
-    case " $* " in
-    *" sanitize "* | *" fuzz "* | *" lint "*)
+    [[ " $* " != *\ @(sanitize|fuzz|lint)\ * ]] ||
         packages+=(clang libclang-rt-dev llvm clang-format clang-tidy libbenchmark-dev)
-        ;;
-    esac
-    case " $* " in
-    *" package "*) packages+=(dpkg-dev lintian appstream man-db) ;;
-    esac
+    [[ " $* " != *" package "* ]] || packages+=(dpkg-dev lintian appstream man-db)
     ensure_packages "${packages[@]}"
-    ensure_packages --no-recommends "${TEST_COMPOSITORS[@]}"
+    ensure_packages --no-install-recommends "${TEST_COMPOSITORS[@]}"
 }
 
 stage_release() {
