@@ -80,24 +80,24 @@ main() {
     install_dependencies "${stages[@]}"
     leave_session
     trap print_summary EXIT
-    for stage in "${stages[@]}"; do
-        CURRENT_STAGE=$stage
-        STAGE_STARTED=$SECONDS
-        "stage_$stage"
-        SUMMARY+=$(printf '  %-9s pass  %4d s' "$stage" $((SECONDS - STAGE_STARTED)))$'\n'
+    for STAGE in "${stages[@]}"; do
+        STARTED=$SECONDS
+        "stage_$STAGE"
+        summarize pass
     done
-    CURRENT_STAGE=
+    STAGE=
 }
 
 # Ends every run, passed or not, with a line a stage; the stage that
 # stopped the run is the one that failed.
 SUMMARY=
-CURRENT_STAGE=
-STAGE_STARTED=0
+STAGE=
+summarize() {
+    SUMMARY+=$(printf '  %-9s %s  %4d s' "$STAGE" "$1" $((SECONDS - STARTED)))$'\n'
+}
 print_summary() {
     local status=$?
-    [ -z "$CURRENT_STAGE" ] ||
-        SUMMARY+=$(printf '  %-9s FAIL  %4d s' "$CURRENT_STAGE" $((SECONDS - STAGE_STARTED)))$'\n'
+    [ -z "$STAGE" ] || summarize FAIL
     [ -z "$SUMMARY" ] || printf '== Summary\n%s' "$SUMMARY"
     return "$status"
 }
