@@ -33,9 +33,7 @@ install_dependencies
 leave_session
 ORBITVIEWER_GLES_QT=$(qt_prefix gles)
 export ORBITVIEWER_GLES_QT
-echo "== Release build against Qt for OpenGL ES 2.0 (build-gles/)"
-build_preset gles
-check_libraries
-echo "== Test suite on Qt for OpenGL ES 2.0"
+echo "== Release build against Qt for OpenGL ES 2.0 (build-gles/), and its suite"
 run_suite gles
+check_libraries
 check_eglfs

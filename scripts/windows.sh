@@ -30,11 +30,13 @@ if [ -z "${ORBITVIEWER_WINDOWS_RUN:-}" ]; then
         bash "$ROOT/scripts/windows.sh" "$@"
 fi
 
-build_windows() {
+test_windows_build() {
     WINDOWS_QT=$(qt_prefix windows) || exit 1
     export ORBITVIEWER_WINDOWS_QT=$WINDOWS_QT
-    echo "== Release build for Windows x64 (build-windows/)"
-    build_preset windows -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"
+    new_prefix
+    echo "== Release build for Windows x64 (build-windows/) and its suite, under $(wine --version) in a private" \
+        "prefix, time limits x$TIME_FACTOR"
+    run_suite windows -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"
     # project(VERSION) is the one place the version is written.
     VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$ROOT/build-windows/CMakeCache.txt")
 }
@@ -46,11 +48,8 @@ plant_windows_faults() {
 trap end_session EXIT
 trap 'exit 1' INT TERM
 SESSION_DIR=$(mktemp -d)
-build_windows
+test_windows_build
 check_executable_resources
-new_prefix
-echo "== Test suite for Windows, under $(wine --version) in a private prefix, time limits x$TIME_FACTOR"
-run_suite windows -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"
 make_packages
 check_unpacked_viewer
 check_failure_message_box
