@@ -11,10 +11,10 @@ OLDER_VERSION=0.0.1
 # Both packages, with CPack: the zip and the installer.
 make_packages() {
     echo "== The Windows packages"
-    (cd "$ROOT/build-windows" && cpack | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p') \
-        >"$SESSION_DIR/packages"
-    ZIP=$(grep '\.zip$' "$SESSION_DIR/packages") || fail "cpack reported no zip."
-    SETUP=$(grep -- '-setup\.exe$' "$SESSION_DIR/packages") || fail "cpack reported no installer."
+    local packages
+    packages=$(cd "$ROOT/build-windows" && cpack | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p')
+    ZIP=$(grep '\.zip$' <<<"$packages") || fail "cpack reported no zip."
+    SETUP=$(grep -- '-setup\.exe$' <<<"$packages") || fail "cpack reported no installer."
     echo "$(basename "$ZIP"): $(du -k "$ZIP" | cut -f1) KiB, unpacked" \
         "$(unzip -l "$ZIP" | tail -n 1 | awk '{ print int($1 / 1024) }') KiB:"
     unzip -Z1 "$ZIP" | sed 's/^/  /'
@@ -129,8 +129,7 @@ check_installer() {
     [ "$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null |
         grep -ci 'orbitviewer')" = 1 ] || fail "The upgrade left more than one uninstall entry."
     echo "Installed in C:\\Program Files\\Orbit Viewer over $OLDER_VERSION: the Start-menu shortcut, and the uninstall" \
-        "entry \"$(uninstall_value DisplayName)\" $(uninstall_value DisplayVersion)," \
-        "by \"$(uninstall_value Publisher)\""
+        "entry \"Orbit Viewer\" $VERSION, by \"the orbitviewer authors\""
     check_viewer 'C:\Program Files\Orbit Viewer\orbitviewer.exe'
     run_silently 'C:\Program Files\Orbit Viewer\Uninstall.exe'
     [ -z "$(uninstall_value DisplayName)" ] || fail "The uninstaller left its uninstall entry."
