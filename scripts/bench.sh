@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the benchmarks (Release, in build-bench/)
-# and runs them: the camera's micro-benchmarks, then the viewer measured
-# against the same picture drawn the plainest way, and bare Qt OpenGL
-# windows. The window benchmark always runs in a
-# private virtual X server, never on the user's display, so its figures do
-# not depend on the desktop. Extra arguments go to the window benchmark (the
-# number of runs).
+# and runs them: the camera's micro-benchmarks, then the viewer against bare
+# Qt OpenGL windows and the same picture drawn the plainest way, in a private
+# X server, so that the figures do not depend on the desktop. Extra
+# arguments (the number of runs) go to the window benchmark.
 source "$(dirname "$0")/setup.sh"
 
-ensure_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev libxtst-dev xvfb xauth
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" libbenchmark-dev xvfb xauth
 build_preset bench
 leave_session
 

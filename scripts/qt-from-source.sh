@@ -7,8 +7,7 @@ QT_CACHE=/var/cache/orbitviewer
 [ "$(id -u)" -eq 0 ] || QT_CACHE=${XDG_CACHE_HOME:-$HOME/.cache}/orbitviewer
 QT_CACHE=${ORBITVIEWER_QT_CACHE:-$QT_CACHE}
 
-# Holds lock file $1 of the cache until the calling (sub)shell ends, saying
-# so when another run holds it.
+# Holds lock file $1 of the cache until the calling (sub)shell ends.
 hold_cache_lock() {
     local file=$QT_CACHE/.lock-$1
     { mkdir -p "$QT_CACHE" && exec {QT_CACHE_LOCK}>"$file"; } 2>/dev/null ||
@@ -53,10 +52,9 @@ fetch_qt_source() {
     echo "$dir"
 }
 
-# What the viewer and its tests use of qtbase, and nothing else: Core, Gui,
-# OpenGL, Widgets and Test. Qt's own copies of its third-party libraries, so
-# that nothing built for another system is picked up by accident. Shared
-# libraries, built for release, except for the web.
+# Only what the viewer and its tests use (Core, Gui, OpenGL, Widgets, Test),
+# with Qt's own copies of its third-party libraries, so that nothing built
+# for another system is picked up by accident.
 QT_NATIVE_OPTIONS=(-DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON)
 QT_COMMON_OPTIONS=(
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
@@ -67,24 +65,20 @@ QT_COMMON_OPTIONS=(
     -DFEATURE_system_freetype=OFF -DFEATURE_system_doubleconversion=OFF
 )
 
-# Windows x64 with MinGW-w64, OpenGL dynamic as in Qt's own Windows packages:
-# the desktop driver (opengl32.dll), or the software rasterizer
-# (opengl32sw.dll) where that is asked for, or where Qt distrusts the GPU or
-# the desktop driver fails.
-#   tabletevent, direct2d: Debian's source drops wintab, and MinGW has no
-#       wintab.h or the Direct2D headers these need;
-#   directwrite3: in 6.4 its font database is built only with direct2d, while
-#       the platform plugin asks for it whenever directwrite3 is on.
+# Windows x64 with MinGW-w64, OpenGL dynamic as in Qt's own Windows packages
+# (the desktop driver, or opengl32sw.dll where asked for or where it fails).
+# Debian's source drops wintab, and MinGW lacks wintab.h and the Direct2D
+# headers tabletevent and direct2d need; 6.4 builds directwrite3's font
+# database only with direct2d, though the platform plugin asks for it.
 qt_windows_options() {
     QT_OPTIONS=("${QT_NATIVE_OPTIONS[@]}" "${QT_COMMON_OPTIONS[@]}" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DINPUT_opengl=dynamic
         -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF)
 }
 
-# Linux with OpenGL ES 2.0 only, as boards' Qt is built: every context ES,
-# QOpenGLFunctions resolved straight from libGLESv2, surfaces from EGL. The
-# xcb platform on EGL for desktops and tests, and eglfs with its X11 device
-# integration, which stands in for a board's display here. Fonts through
-# fontconfig, which needs the system's FreeType.
+# Linux with OpenGL ES 2.0 only, as boards' Qt is built: contexts and
+# functions straight from libGLESv2 and EGL; xcb on EGL for the tests, and
+# eglfs with its X11 device integration standing in for a board's display.
+# Fonts through fontconfig, which needs the system's FreeType.
 QT_GLES_PACKAGES=(libgles-dev libegl-dev libx11-dev libx11-xcb-dev libxcb1-dev libxcb-glx0-dev libxcb-icccm4-dev
     libxcb-image0-dev libxcb-keysyms1-dev libxcb-randr0-dev libxcb-render-util0-dev libxcb-shape0-dev
     libxcb-shm0-dev libxcb-sync-dev libxcb-xfixes0-dev libxcb-xinerama0-dev libxcb-xkb-dev libxcb-xinput-dev
@@ -95,21 +89,15 @@ qt_gles_options() {
         -DFEATURE_tslib=OFF -DFEATURE_system_freetype=ON -DFEATURE_fontconfig=ON)
 }
 
-# WebAssembly for browsers with WebGL (OpenGL ES 2.0 and up), as Qt builds it
-# for the web: static libraries, one thread, linked into the page's .wasm.
-# Emscripten is the release's own; Qt finds it through EMSDK, a folder laid
-# out as emsdk's (prepare_emsdk in web.sh), and its code generators are the
-# release's Qt (QT_HOST_PATH). BUILD_SHARED_LIBS is left to Qt, which builds
-# static libraries alone for the web.
-#
-# Built for size, since every visitor downloads it: optimised with -Os, which
-# Qt's SSE2 emulation on WebAssembly SIMD would override with -O2, and
-# without what the viewer's one window never reaches: HarfBuzz, Qt's shaper
-# for complex scripts, where the viewer draws no text (its title is the
-# page's), and the widgets, style sheets and document formats nothing in it
-# uses, as Qt advises for the web. Not with link-time optimisation (-ltcg):
-# Emscripten 3.1.69's linker then finds two signatures for Qt's functions
-# that return a value through memory, and the page stops with "null function".
+# WebAssembly for browsers with WebGL, as Qt builds it for the web: static
+# libraries and one thread, with the release's Emscripten (found through
+# EMSDK, see prepare_emsdk in web.sh) and the release's Qt as code generators.
+# Built for size, since every visitor downloads it: -Os, which Qt's SSE2
+# emulation would override with -O2, and without what the viewer never
+# reaches (HarfBuzz, where it draws no text; widgets, style sheets and
+# document formats), as Qt advises. Not with -ltcg: Emscripten 3.1.69's
+# linker then finds two signatures for functions that return through memory,
+# and the page stops with "null function".
 qt_wasm_options() {
     local option emscripten
     emscripten=$(dpkg-query -W -f='${Version}' emscripten)
@@ -122,9 +110,7 @@ qt_wasm_options() {
         QT_OPTIONS+=("-DFEATURE_$option=OFF")
     done
     QT_KEY_EXTRA=("emscripten $emscripten")
-    # The platform plugin, and the loader the page runs it with, are Qt's
-    # under the GPL alone (LicenseRef-Qt-Commercial OR GPL-3.0-only in their
-    # sources), not the LGPL.
+    # Their sources say LicenseRef-Qt-Commercial OR GPL-3.0-only.
     QT_LICENCE_NOTE=("They are linked statically into the program. Qt's platform plugin for"
         "WebAssembly (qwasm), which every Qt program for the web links, and Qt's"
         "loader (qtloader.js) are licensed under the GNU General Public License"
@@ -187,8 +173,7 @@ EOF
     } >"$prefix/SOURCE.txt"
 }
 
-# ", from Debian's package <name> <version>" for the compiler $1, where dpkg
-# knows it.
+# ", from Debian's package <name> <version>" for compiler $1, if dpkg knows it.
 qt_compiler_package() {
     local package
     package=$(dpkg -S "$(realpath "$1")" 2>/dev/null | sed -n '1s/:.*//p') || return 0

@@ -15,10 +15,10 @@ TEST_LIBRARIES=(libxtst-dev)
 TEST_PROGRAMS=(xvfb xauth weston openbox)
 TEST_COMPOSITORS=(mutter kwin-wayland dbus)
 
-# Installs the Debian packages among "$@" that are not installed yet, as
-# apt's simulation, which needs no root, finds them: a package another one
-# provides counts as there (Debian 13's qt6-base-dev provides
-# libqt6opengl6-dev). Without apt, CMake reports what is missing.
+# Installs the Debian packages among "$@" that apt's simulation, which needs
+# no root, finds missing: one that another provides counts as there (Debian
+# 13's qt6-base-dev provides libqt6opengl6-dev). Without apt, CMake reports
+# what is missing.
 ensure_packages() {
     local options=(--no-upgrade) plan
     [ "${1-}" != --no-install-recommends ] || { options+=("$1") && shift; }

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, then checks everything CI checks, in stages:
-# release, sanitize, fuzz, lint, package and mutate (docs/testing.md says
-# what each does). With no arguments it runs them all, in this order; name
-# stages to run only those. It ends with one line a stage: pass or FAIL, and
-# its time.
+# Installs what is missing, then checks everything CI checks, in the stages
+# below (docs/testing.md says what each does): all of them in order, or only
+# those named. It ends with a line a stage: pass or FAIL, and its time.
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/suite.sh"
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}

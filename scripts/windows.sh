@@ -15,11 +15,9 @@ install_dependencies() {
         g++-mingw-w64-x86-64-posix wine wine64 xdotool unzip nsis icoutils librsvg2-bin file
 }
 
-# One run at a time in a checkout: a second one waits for the first, which
-# uses the same build folder and packages; runs from other clones share only
-# the Qt build. flock alone holds the lock, which no Wine process inherits.
-# The run has an X server of its own, large enough for the suite's widest
-# window at scale 2.
+# One run at a time in a checkout (runs from other clones share only the Qt
+# build), under flock, which alone holds the lock, so that no Wine process
+# inherits it; in an X server large enough for the widest window at scale 2.
 if [ -z "${ORBITVIEWER_WINDOWS_RUN:-}" ]; then
     install_dependencies
     leave_session
