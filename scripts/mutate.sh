@@ -12,21 +12,15 @@ PLATFORM=${MUTATE_PLATFORM:-linux}
 COPY=$ROOT/build-mutate
 # Logs in a build folder of the copy, which its source archive leaves out.
 LOGS=$COPY/build-logs
-if [ "$PLATFORM" = windows ]; then
+case $PLATFORM in
+windows)
     source "$ROOT/scripts/wine-session.sh"
-    PRESET=windows
-    BUILD=$COPY/build-windows
-    TESTS=$ROOT/build/tests
+    PRESET=windows BUILD=$COPY/build-windows TESTS=$ROOT/build/tests
     export ORBITVIEWER_COMMAND="sh \"$ROOT/tests/run-under-wine.sh\" \"$BUILD/orbitviewer.exe\" $WINDOWS_PLATFORM"
-elif [ "$PLATFORM" = web ]; then
-    PRESET=wasm
-    BUILD=$COPY/build-wasm
-    TESTS=$BUILD
-else
-    PRESET=release
-    BUILD=$COPY/build
-    TESTS=$BUILD/tests
-fi
+    ;;
+web) PRESET=wasm BUILD=$COPY/build-wasm TESTS=$COPY/build-wasm ;;
+*) PRESET=release BUILD=$COPY/build TESTS=$COPY/build/tests ;;
+esac
 # A test that hangs is a test that has failed.
 TEST_TIMEOUT=${MUTATE_TEST_TIMEOUT:-180}
 
@@ -62,14 +56,17 @@ replace_once() {
         s/\Q$ENV{FROM}\E/$ENV{TO}/ unless $ENV{CHECK};' "$COPY/$1" 2>&1
 }
 
-# Prints the first command that fails in the tests' folder; fails if none does.
+# Runs test command $1 in the tests' folder, through the command that
+# follows it, if any, with its output in the log.
+run_test() {
+    (cd "$TESTS" && "${@:2}" timeout "$TEST_TIMEOUT" bash -c "$1") >"$LOGS/test.log" 2>&1
+}
+
+# Prints the first test command that fails; fails if none does.
 first_failing() {
     local command
     for command in "$@"; do
-        if ! (cd "$TESTS" && timeout "$TEST_TIMEOUT" bash -c "$command") >"$LOGS/test.log" 2>&1; then
-            echo "$command"
-            return 0
-        fi
+        run_test "$command" || { echo "$command" && return 0; }
     done
     return 1
 }
@@ -169,7 +166,7 @@ main() {
     local commands command
     mapfile -t commands < <(list_blocks | awk -F'\037' '$1 == "fault" { for (i = 6; i <= NF; i++) print $i }' | sort -u)
     for command in "${commands[@]}"; do
-        if ! (cd "$TESTS" && run_unskipped timeout "$TEST_TIMEOUT" bash -c "$command") >"$LOGS/test.log" 2>&1; then
+        if ! run_test "$command" run_unskipped; then
             cat "$LOGS/test.log"
             fail "\"$command\" fails or skips with no fault planted."
         fi
