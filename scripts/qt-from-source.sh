@@ -99,16 +99,15 @@ qt_gles_options() {
 # linker then finds two signatures for functions that return through memory,
 # and the page stops with "null function".
 qt_wasm_options() {
-    local option emscripten
+    local emscripten
     emscripten=$(dpkg-query -W -f='${Version}' emscripten)
     QT_OPTIONS=("${QT_COMMON_OPTIONS[@]}" -DCMAKE_BUILD_TYPE=MinSizeRel -DQT_QMAKE_TARGET_MKSPEC=wasm-emscripten -DQT_HOST_PATH=/usr
         -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -print-multiarch)/cmake" -DFEATURE_thread=OFF
-        -DFEATURE_sse2=OFF -DFEATURE_harfbuzz=OFF)
-    for option in style_stylesheet graphicsview graphicseffect textodfwriter textmarkdownreader textmarkdownwriter \
-        calendarwidget datetimeedit colordialog fontdialog filedialog fontcombobox wizard mdiarea dial lcdnumber \
-        undoview undocommand itemviews syntaxhighlighter splashscreen keysequenceedit dockwidget toolbox pdf movie; do
-        QT_OPTIONS+=("-DFEATURE_$option=OFF")
-    done
+        -DFEATURE_sse2=OFF -DFEATURE_harfbuzz=OFF
+        -DFEATURE_{style_stylesheet,graphicsview,graphicseffect,textodfwriter,textmarkdownreader,textmarkdownwriter}=OFF
+        -DFEATURE_{calendarwidget,datetimeedit,colordialog,fontdialog,filedialog,fontcombobox,wizard,mdiarea,dial}=OFF
+        -DFEATURE_{lcdnumber,undoview,undocommand,itemviews,syntaxhighlighter,splashscreen,keysequenceedit}=OFF
+        -DFEATURE_{dockwidget,toolbox,pdf,movie}=OFF)
     QT_KEY_EXTRA=("emscripten $emscripten")
     # Their sources say LicenseRef-Qt-Commercial OR GPL-3.0-only.
     QT_LICENCE_NOTE=("They are linked statically into the program. Qt's platform plugin for"
