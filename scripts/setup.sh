@@ -125,21 +125,13 @@ preset_folder() {
     esac
 }
 
-# Configures and builds preset $1; "--target <name>" goes to the build, any
-# other argument to the configure step. A folder that found another Qt than
-# ORBITVIEWER_<PRESET>_QT is configured afresh.
+# Configures and builds preset $1. Further arguments go to the build when
+# they start with --target, else to the configure step. A folder that found
+# another Qt than ORBITVIEWER_<PRESET>_QT is configured afresh.
 build_preset() {
     local preset=$1 configure=() build=() variable qt folder
     shift
-    while [ $# -gt 0 ]; do
-        if [ "$1" = --target ]; then
-            build+=("$1" "$2")
-            shift
-        else
-            configure+=("$1")
-        fi
-        shift
-    done
+    if [ "${1-}" = --target ]; then build=("$@"); else configure=("$@"); fi
     variable=ORBITVIEWER_${preset^^}_QT
     qt=${!variable:-}
     folder=$(preset_folder "$preset")
