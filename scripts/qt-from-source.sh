@@ -12,10 +12,8 @@ hold_cache_lock() {
     local file=$QT_CACHE/.lock-$1
     { mkdir -p "$QT_CACHE" && exec {QT_CACHE_LOCK}>"$file"; } 2>/dev/null ||
         fail "The Qt cache $QT_CACHE cannot be written: set ORBITVIEWER_QT_CACHE to a directory that can."
-    if ! flock -n "$QT_CACHE_LOCK"; then
-        echo "== Waiting for another run that holds $file" >&2
-        flock "$QT_CACHE_LOCK" || return 1
-    fi
+    flock -n "$QT_CACHE_LOCK" || echo "== Waiting for another run that holds $file" >&2
+    flock "$QT_CACHE_LOCK"
 }
 
 # The version of the Qt whose host tools (moc, rcc) build the project: the

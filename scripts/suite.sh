@@ -53,11 +53,9 @@ judge_skips() {
         { sub(/\r$/, "") }
         sub(/^(not )?ok [0-9]+ - /, "") {
             test = FILENAME
-            sub(/.*\//, "", test)
-            sub(/\.tap$/, "", test)
+            gsub(/^.*\/|\.tap$/, "", test)
             cut = index($0, " # SKIP")
-            why = substr($0, cut + 7)
-            sub(/^ /, "", why)
+            why = substr($0, cut + 8)
             test = test " | " (cut ? substr($0, 1, cut - 1) : $0)
             if (cut) print "skipped\t" test " | " why
             expected = 0

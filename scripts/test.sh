@@ -34,11 +34,9 @@ stage_fuzz() {
 stage_lint() {
     echo "== Format and static analysis"
     # clang-tidy reads the sanitizer build's compile commands and generated
-    # code, which must be those of the sources as they are now: an older
-    # build's would name include paths and definitions that have changed.
+    # code, which must be those of the sources as they are now.
     build_preset sanitize
     local sources units findings
-    # The project's own sources, as git knows them.
     mapfile -t sources < <(git -C "$ROOT" ls-files '*.cpp' '*.h')
     mapfile -t units < <(git -C "$ROOT" ls-files '*.cpp')
     [ ${#units[@]} -gt 0 ] || fail "No sources found to check: the lint stage needs a git checkout."
@@ -56,7 +54,6 @@ stage_package() {
     [ -f "$deb" ] || fail "cpack reported no Debian package."
     lintian --fail-on error,warning "$deb"
     metainfo=$(ls "$ROOT"/build/packaging/*.metainfo.xml)
-    # Warnings fail as errors do.
     report=$(appstreamcli validate --no-net --explain "$metainfo") && ! grep -qE '^[EW]: ' <<<"$report" ||
         fail "$report"
     # man's own warnings (groff's) are findings too.

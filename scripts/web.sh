@@ -13,7 +13,6 @@ WEB_PACKAGES=(cmake ninja-build g++ qt6-base-dev emscripten nodejs npm chromium 
 # What the .wasm may weigh, as it is and gzipped.
 WASM_BUDGET=$((8000 * 1000))
 WASM_GZIP_BUDGET=$((3400 * 1000))
-STARTED=$SECONDS
 
 # Qt looks for Emscripten through EMSDK, in emsdk's layout: a folder whose
 # .emscripten names upstream/emscripten, where Debian's package lives.
@@ -98,5 +97,5 @@ check_in_browser
 check_in_firefox
 report_sizes
 plant_faults
-echo "== The page passed in $((SECONDS - STARTED)) s; serve build-wasm/web to use it" \
+echo "== The page passed in $SECONDS s; serve build-wasm/web to use it" \
     "(python3 -m http.server -d build-wasm/web -b 127.0.0.1 8000)"

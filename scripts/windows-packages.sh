@@ -72,10 +72,8 @@ check_failure_message_box() {
         MESA_GL_VERSION_OVERRIDE=1.4 wine start /wait /unix "$VIEWER"
         echo $? >"$status"
     ) &
-    if ! box=$(timeout $((20 * TIME_FACTOR)) xdotool search --sync --name '^orbitviewer$' | head -n 1) ||
-        [ -z "$box" ]; then
+    box=$(timeout $((20 * TIME_FACTOR)) xdotool search --sync --name '^orbitviewer$' | head -n 1) && [ -n "$box" ] ||
         fail "No message box appeared."
-    fi
     xdotool key --window "$box" Return
     wait $!
     [ "$(cat "$status")" = 1 ] || fail "The viewer ended with status $(cat "$status"), not 1, after its message box."
