@@ -97,8 +97,7 @@ as_root() {
 }
 
 # Forgets the desktop session this runs from, and the Qt and Mesa settings
-# that would change what a test sees, so that results mean the same
-# everywhere.
+# that would change what a test sees, so that results mean the same anywhere.
 leave_session() {
     unset DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE XAUTHORITY \
         QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR \
@@ -110,9 +109,8 @@ leave_session() {
     export LC_ALL=C.UTF-8
 }
 
-# A virtual X server of the command's own. It must not reset when its last
-# client leaves: a test that closes its connection and opens another would
-# race the reset.
+# A virtual X server of the command's own, which must not reset when its last
+# client leaves: a test that reconnects would race the reset.
 in_private_display() {
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
 }

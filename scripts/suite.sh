@@ -1,11 +1,9 @@
-# Runs a suite the one way every command does: a preset configured and
-# built, its CTest run, and its skips judged against
-# tests/expected-skips.txt. Sourced after setup.sh, not run.
+# Runs a suite the one way every command does: a preset built, its CTest
+# run, and its skips judged. Sourced after setup.sh, not run.
 
 # Builds preset $1 (further arguments as build_preset takes them), runs its
-# tests and judges their skips as run $1. The window tests run in a private
-# X server, unless a display is exported already (the Windows checks' own)
-# or the preset's tests need none (the web's, under Node).
+# tests and judges their skips as run $1: in a private X server, unless one
+# is exported already (the Windows checks') or the tests need none (Node's).
 run_suite() {
     local preset=$1 results display=(in_private_display)
     results=$(preset_folder "$preset")/tests/results

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds the Release suite for arm64 or armhf and runs it here under
-# qemu-user, every time limit times TIME_FACTOR (default 5);
-# docs/platforms.md says more.
-#
-#   scripts/test-cross.sh arm64|armhf
+# Cross-builds the Release suite for arm64 or armhf, as its one argument
+# says, and runs it here under qemu-user, every time limit times TIME_FACTOR
+# (default 5); docs/platforms.md says more.
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/suite.sh"
 ARCH=${1-}

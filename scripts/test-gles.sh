@@ -15,10 +15,8 @@ install_dependencies() {
 check_libraries() {
     local libraries
     libraries=$(ldd "$ROOT/build-gles/orbitviewer")
-    if ! grep -q 'libGLESv2\.so' <<<"$libraries" || grep -qE 'lib(GL|OpenGL)\.so' <<<"$libraries"; then
-        echo "$libraries" >&2
-        fail "The viewer must link libGLESv2 and not desktop libGL."
-    fi
+    grep -q 'libGLESv2\.so' <<<"$libraries" && ! grep -qE 'lib(GL|OpenGL)\.so' <<<"$libraries" ||
+        fail "$libraries"$'\n'"The viewer must link libGLESv2 and not desktop libGL."
     echo "build-gles/orbitviewer links $(grep -oE 'lib(GLESv2|EGL)\.so[^ ]*' <<<"$libraries" | sort -u | xargs)," \
         "and no desktop libGL"
 }

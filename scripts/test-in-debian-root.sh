@@ -42,12 +42,10 @@ archive_working_tree() {
         -DNAME=orbitviewer -DARCHIVE="$TREE/tree.tar.gz" -P "$ROOT/packaging/sourcearchive.cmake"
 }
 
-# mmdebstrap runs each hook under sh with the root in $1; the rest comes
-# through the environment. The command's status is kept until the files
-# the run leaves have been copied out, then it ends mmdebstrap's run.
-# Testing and unstable carry a Valid-Until date that an archive lagging
-# behind (a snapshot, a stale mirror) may have passed, so the root's apt
-# accepts an expired Release file.
+# mmdebstrap runs each hook under sh with the root in $1, the rest in the
+# environment. The command's status ends the run once the files it leaves
+# are copied out. The root's apt accepts an expired Release file: testing's
+# and unstable's Valid-Until may have passed on a lagging archive.
 run_in_root() {
     local hooks=()
     # The root trusts what this machine trusts: the certificate authorities
