@@ -4,7 +4,7 @@
 
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-ROOT=$PWD
+ROOT=$(pwd -P)
 
 BUILD_LIBRARIES=(qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl1-mesa-dri libx11-dev)
 BUILD_PACKAGES=(cmake ninja-build g++ "${BUILD_LIBRARIES[@]}")
