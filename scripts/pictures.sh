@@ -8,7 +8,7 @@ source "$(dirname "$0")/setup.sh"
 LIST=$ROOT/docs/controls/pictures.txt
 
 ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth optipng
-build_preset release --target screenshot
+build_preset release screenshot
 leave_session
 
 make_picture() {

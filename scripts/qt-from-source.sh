@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # sourced: its variables are read by the scripts that source it
 # Builds qtbase from this Debian release's own source package for a
 # configuration Debian does not ship, once, into a cache outside the tree
 # (docs/platforms.md says where). Sourced after setup.sh, not run:
@@ -99,6 +100,7 @@ qt_gles_options() {
 qt_wasm_options() {
     local emscripten
     emscripten=$(dpkg-query -W -f='${Version}' emscripten)
+    # shellcheck disable=SC2191  # the "=" is part of the options brace expansion writes
     QT_OPTIONS=("${QT_COMMON_OPTIONS[@]}" -DCMAKE_BUILD_TYPE=MinSizeRel -DQT_QMAKE_TARGET_MKSPEC=wasm-emscripten -DQT_HOST_PATH=/usr
         -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -print-multiarch)/cmake" -DFEATURE_thread=OFF
         -DFEATURE_sse2=OFF -DFEATURE_harfbuzz=OFF
@@ -130,7 +132,9 @@ qt_configuration_key() {
     local option
     for option in "$@"; do
         echo "${option//$ROOT\//}"
-        [ ! -f "${option#*=}" ] || cat "${option#*=}"
+        if [ -f "${option#*=}" ]; then
+            cat "${option#*=}"
+        fi
     done | sha256sum | cut -c1-12
 }
 
@@ -165,7 +169,9 @@ EOF
         printf '  %s\n' "cmake --build build" "cmake --install build --strip"
         for option in "$@"; do
             value=${option#*=}
-            [ ! -f "$value" ] || printf '\n%s:\n\n%s\n' "${value//$ROOT\//}" "$(sed 's/^/  /' "$value")"
+            if [ -f "$value" ]; then
+                printf '\n%s:\n\n%s\n' "${value//$ROOT\//}" "$(sed 's/^/  /' "$value")"
+            fi
         done
     } >"$prefix/SOURCE.txt"
 }
@@ -174,7 +180,9 @@ EOF
 qt_compiler_package() {
     local package
     package=$(dpkg -S "$(realpath "$1")" 2>/dev/null | sed -n '1s/:.*//p') || return 0
-    [ -z "$package" ] || echo ", from Debian's package $package $(dpkg-query -W -f='${Version}' "$package")"
+    if [ -n "$package" ]; then
+        echo ", from Debian's package $package $(dpkg-query -W -f='${Version}' "$package")"
+    fi
 }
 
 qt_prefix() {

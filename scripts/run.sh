@@ -3,7 +3,7 @@
 source "$(dirname "$0")/setup.sh"
 
 ensure_packages "${BUILD_PACKAGES[@]}"
-build_preset release --target orbitviewer
+build_preset release orbitviewer
 
 [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] ||
     fail "Built $ROOT/build/orbitviewer, but there is no display to open it on (neither DISPLAY nor WAYLAND_DISPLAY is set)."

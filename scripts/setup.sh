@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # sourced: its variables are read by the scripts that source it
 # Sourced first by every script, not run: strict mode, and the helpers that
 # install what the build needs, configure a build directory and run
 # commands in a private display.
@@ -14,6 +15,8 @@ BUILD_PACKAGES=(cmake ninja-build g++ "${BUILD_LIBRARIES[@]}")
 TEST_LIBRARIES=(libxtst-dev)
 TEST_PROGRAMS=(xvfb xauth weston openbox)
 TEST_COMPOSITORS=(mutter kwin-wayland dbus)
+# The Debian package's checks, and the cpack that makes it.
+PACKAGE_CHECKS=(dpkg-dev lintian appstream man-db)
 
 # Installs the Debian packages among "$@" that apt's simulation, which needs
 # no root, finds missing: one that another provides counts as there (Debian
@@ -21,7 +24,10 @@ TEST_COMPOSITORS=(mutter kwin-wayland dbus)
 # what is missing.
 ensure_packages() {
     local options=(--no-upgrade) plan
-    [ "${1-}" != --no-install-recommends ] || { options+=("$1") && shift; }
+    if [ "${1-}" = --no-install-recommends ]; then
+        options+=("$1")
+        shift
+    fi
     if ! command -v apt-get >/dev/null; then
         echo "No apt here, so nothing is installed. Needed (Debian's names): $*" >&2
         return 0
@@ -39,7 +45,7 @@ ensure_packages() {
 # another apt or dpkg holds its locks, as a fresh desktop's automatic
 # updates do for minutes.
 apt_get_waiting() {
-    local limit=${APT_LOCK_WAIT:-600} started=$SECONDS said= errors status=0
+    local limit=${APT_LOCK_WAIT:-600} started=$SECONDS said='' errors status=0
     errors=$(mktemp)
     while ! as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=10 "$@" 2>"$errors"; do
         status=1
@@ -118,33 +124,44 @@ in_private_display() {
 preset_folder() {
     case $1 in
     release) echo "$ROOT/build" ;;
-    fuzz) echo "$ROOT/build-sanitize" ;;
     *) echo "$ROOT/build-$1" ;;
     esac
 }
 
-# Configures and builds preset $1. Further arguments go to the build when
-# they start with --target, else to the configure step. A folder that found
-# another Qt than ORBITVIEWER_<PRESET>_QT is configured afresh.
-build_preset() {
-    local preset=$1 configure=() build=() variable qt folder
-    shift
-    if [ "${1-}" = --target ]; then build=("$@"); else configure=("$@"); fi
-    variable=ORBITVIEWER_${preset^^}_QT
-    qt=${!variable:-}
-    folder=$(preset_folder "$preset")
-    if [ -n "$qt" ] && [ -f "$folder/CMakeCache.txt" ] && ! grep -qF "Qt6_DIR:PATH=$qt/" "$folder/CMakeCache.txt"; then
-        echo "== $folder was configured against another Qt: configuring it afresh"
-        configure+=(--fresh)
+# "--fresh" when preset $1's folder was configured against another Qt than
+# the one ORBITVIEWER_<PRESET>_QT names.
+fresh_for_qt() {
+    local variable=ORBITVIEWER_${1^^}_QT cache
+    cache=$(preset_folder "$1")/CMakeCache.txt
+    if [ -n "${!variable:-}" ] && [ -f "$cache" ] && ! grep -qF "Qt6_DIR:PATH=${!variable}/" "$cache"; then
+        echo "--fresh"
     fi
-    [ "$preset" != fuzz ] || preset=sanitize
-    (cd "$ROOT" && cmake --preset "$preset" "${configure[@]}" >/dev/null && cmake --build --preset "$preset" "${build[@]}") ||
-        exit 1
+}
+
+# Configures preset $1 and builds the targets that follow it (all without).
+build_preset() {
+    local preset=$1 fresh
+    shift
+    fresh=$(fresh_for_qt "$preset")
+    (cd "$ROOT" && cmake --preset "$preset" ${fresh:+"$fresh"} >/dev/null &&
+        cmake --build --preset "$preset" ${1:+--target "$@"}) || exit 1
+}
+
+# Workflow preset $1: configures, builds, tests and packages as it says, in
+# a private X server unless one is exported already (the Windows checks').
+run_workflow() {
+    local display=(in_private_display) fresh
+    if [ -n "${DISPLAY:-}" ]; then
+        display=()
+    fi
+    fresh=$(fresh_for_qt "$1")
+    (cd "$ROOT" && "${display[@]}" cmake --workflow --preset "$1" ${fresh:+"$fresh"})
 }
 
 # Qt warns on start when a session has no runtime directory (root over ssh,
 # CI); give it the private one it would fall back to anyway.
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-    export XDG_RUNTIME_DIR=/tmp/runtime-$(id -u)
-    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    XDG_RUNTIME_DIR=/tmp/runtime-$(id -u)
+    export XDG_RUNTIME_DIR
+    [ -d "$XDG_RUNTIME_DIR" ] || mkdir -m 700 "$XDG_RUNTIME_DIR"
 fi

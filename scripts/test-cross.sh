@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
 # Cross-builds the Release suite for arm64 or armhf, as its one argument
-# says, and runs it here under qemu-user, every time limit times TIME_FACTOR
-# (default 5); docs/platforms.md says more.
+# says, and runs it here under qemu-user: that architecture's workflow
+# preset (docs/platforms.md says more).
 source "$(dirname "$0")/setup.sh"
-source "$ROOT/scripts/suite.sh"
 ARCH=${1-}
-TIME_FACTOR=${TIME_FACTOR:-5}
 
 add_architecture() {
     dpkg --print-foreign-architectures | grep -qx "$ARCH" && return 0
     echo "Adding the $ARCH architecture to dpkg ..."
     as_root dpkg --add-architecture "$ARCH"
+    # shellcheck disable=SC2034  # read by ensure_packages
     APT_UPDATED=
 }
 
@@ -39,5 +38,4 @@ add_architecture
 install_dependencies
 check_emulator
 leave_session
-echo "== Test suite for $ARCH, under emulation, time limits x$TIME_FACTOR"
-run_suite "$ARCH" -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"
+run_workflow "$ARCH"

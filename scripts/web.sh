@@ -6,7 +6,6 @@
 # (scripts/test-in-debian-root.sh). Needs root.
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
-source "$ROOT/scripts/suite.sh"
 
 WEB_PACKAGES=(cmake ninja-build g++ qt6-base-dev emscripten nodejs npm chromium firefox-esr xvfb xauth python3 dpkg-dev
     fonts-dejavu-core gzip brotli)
@@ -28,13 +27,13 @@ build_page() {
     ORBITVIEWER_WASM_QT=$(qt_prefix wasm) || exit 1
     export ORBITVIEWER_WASM_QT
     echo "== The page, against Qt for WebAssembly (build-wasm/web), and the camera's tests under Node"
-    run_suite wasm
+    run_workflow wasm
 }
 
 # The frames are judged natively, by the same model the desktop suite uses.
 build_judge() {
     echo "== The frame judge (build/tests/webframecheck)"
-    build_preset release --target webframecheck >/dev/null
+    build_preset release webframecheck >/dev/null
     export ORBITVIEWER_WEBFRAMECHECK=$ROOT/build/tests/webframecheck
 }
 

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# The Windows x64 release, cross-built on Debian and checked under Wine in a
-# private X server and private prefixes (docs/platforms.md lists the
-# checks). Installs what is missing as root (through sudo when run as a user).
+# The Windows x64 release, cross-built on Debian and checked under Wine: the
+# windows workflow preset, whose tests run the suite, check the packages as
+# a Windows user meets them and drive the viewer from the native
+# tst_orbitviewer (docs/platforms.md lists them), then the mutation list's
+# Windows faults. Installs what is missing as root (through sudo when run
+# as a user), builds Qt for Windows, and runs in a private X server.
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
-source "$ROOT/scripts/suite.sh"
-source "$ROOT/scripts/wine-session.sh"
-source "$ROOT/scripts/windows-packages.sh"
 
 install_dependencies() {
     # moc and rcc of the build machine, and the native tst_orbitviewer that
@@ -28,30 +28,9 @@ if [ -z "${ORBITVIEWER_WINDOWS_RUN:-}" ]; then
         bash "$ROOT/scripts/windows.sh" "$@"
 fi
 
-test_windows_build() {
-    WINDOWS_QT=$(qt_prefix windows) || exit 1
-    export ORBITVIEWER_WINDOWS_QT=$WINDOWS_QT
-    new_prefix
-    echo "== Release build for Windows x64 (build-windows/) and its suite, under $(wine --version) in a private" \
-        "prefix, time limits x$TIME_FACTOR"
-    run_suite windows -DORBITVIEWER_TEST_TIME_FACTOR="$TIME_FACTOR"
-    # project(VERSION) is the one place the version is written.
-    VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$ROOT/build-windows/CMakeCache.txt")
-}
-
-plant_windows_faults() {
-    (export MUTATE_PLATFORM=windows ORBITVIEWER_TEST_TIME_FACTOR=$TIME_FACTOR && bash "$ROOT/scripts/mutate.sh")
-}
-
-trap end_session EXIT
-trap 'exit 1' INT TERM
-SESSION_DIR=$(mktemp -d)
-test_windows_build
-check_executable_resources
-make_packages
-check_unpacked_viewer
-check_failure_message_box
-check_installer
-check_kit_layout
-plant_windows_faults
-echo "== $(basename "$ZIP") and $(basename "$SETUP") built, tested under Wine, and checked as a Windows user gets them"
+ORBITVIEWER_WINDOWS_QT=$(qt_prefix windows)
+export ORBITVIEWER_WINDOWS_QT
+build_preset release tst_orbitviewer
+echo "== The windows workflow (build-windows/), under $(wine --version)"
+run_workflow windows
+MUTATE_PLATFORM=windows bash "$ROOT/scripts/mutate.sh"
