@@ -20,7 +20,11 @@ windows)
     trap 'sh "$ROOT/tests/wine-prefix.sh" end "$WINEPREFIX"' EXIT
     export ORBITVIEWER_COMMAND="sh \"$ROOT/tests/run-under-wine.sh\" \"$BUILD/orbitviewer.exe\" -platform windows:dpiawareness=2"
     ;;
-web) PRESET=wasm BUILD=$COPY/build-wasm TESTS=$COPY/build-wasm ;;
+web)
+    # The checks judge the copy's page with this checkout's native judge.
+    PRESET=wasm BUILD=$COPY/build-wasm TESTS=$COPY/build-wasm
+    export ORBITVIEWER_WEBFRAMECHECK=$ROOT/build/tests/webframecheck
+    ;;
 *) PRESET=release BUILD=$COPY/build TESTS=$COPY/build/tests ;;
 esac
 # A test that hangs is a test that has failed.
@@ -86,6 +90,10 @@ plant() {
     web) targets=(orbitviewer_web) ;;
     *) mapfile -t targets < <(printf '%s\n' "$@" | grep -o '\./tst_[a-z0-9_]*' | sed 's|^\./||' | sort -u) ;;
     esac
+    # Checks through ctest (the package's) check what the whole build makes.
+    if [ ${#targets[@]} -eq 0 ]; then
+        targets=(all)
+    fi
     cp "$COPY/$file" "$backup"
     if ! problem=$(replace_once "$file" "$from" "$to"); then
         echo "  out of date: $name: $problem"

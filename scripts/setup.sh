@@ -121,41 +121,23 @@ in_private_display() {
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
 }
 
-preset_folder() {
-    case $1 in
-    release) echo "$ROOT/build" ;;
-    *) echo "$ROOT/build-$1" ;;
-    esac
-}
-
-# "--fresh" when preset $1's folder was configured against another Qt than
-# the one ORBITVIEWER_<PRESET>_QT names.
-fresh_for_qt() {
-    local variable=ORBITVIEWER_${1^^}_QT cache
-    cache=$(preset_folder "$1")/CMakeCache.txt
-    if [ -n "${!variable:-}" ] && [ -f "$cache" ] && ! grep -qF "Qt6_DIR:PATH=${!variable}/" "$cache"; then
-        echo "--fresh"
-    fi
-}
-
 # Configures preset $1 and builds the targets that follow it (all without).
 build_preset() {
-    local preset=$1 fresh
+    local preset=$1
     shift
-    fresh=$(fresh_for_qt "$preset")
-    (cd "$ROOT" && cmake --preset "$preset" ${fresh:+"$fresh"} >/dev/null &&
-        cmake --build --preset "$preset" ${1:+--target "$@"}) || exit 1
+    (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" ${1:+--target "$@"}) || exit 1
 }
 
 # Workflow preset $1: configures, builds, tests and packages as it says, in
 # a private X server unless one is exported already (the Windows checks').
+# Further arguments go to cmake --workflow: --fresh for a build against a
+# Qt of the scripts' own, which may have been built anew since.
 run_workflow() {
-    local display=(in_private_display) fresh
+    local display=(in_private_display)
     if [ -n "${DISPLAY:-}" ]; then
         display=()
     fi
-    fresh=$(fresh_for_qt "$1")
-    (cd "$ROOT" && "${display[@]}" cmake --workflow --preset "$1" ${fresh:+"$fresh"})
+    (cd "$ROOT" && "${display[@]}" cmake --workflow --preset "$@")
 }
 
 # Qt warns on start when a session has no runtime directory (root over ssh,

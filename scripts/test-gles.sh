@@ -10,4 +10,4 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" "${TEST_PROGRAMS[@
 leave_session
 ORBITVIEWER_GLES_QT=$(qt_prefix gles)
 export ORBITVIEWER_GLES_QT
-run_workflow gles
+run_workflow gles --fresh

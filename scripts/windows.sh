@@ -32,5 +32,5 @@ ORBITVIEWER_WINDOWS_QT=$(qt_prefix windows)
 export ORBITVIEWER_WINDOWS_QT
 build_preset release tst_orbitviewer
 echo "== The windows workflow (build-windows/), under $(wine --version)"
-run_workflow windows
+run_workflow windows --fresh
 MUTATE_PLATFORM=windows bash "$ROOT/scripts/mutate.sh"

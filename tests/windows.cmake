@@ -6,7 +6,6 @@
 # the X server by the native tst_orbitviewer, of the build ORBITVIEWER_HOST_TESTS
 # names. Included by tests/CMakeLists.txt after its suite's settings, which
 # these tests do not take.
-set(ORBITVIEWER_HOST_TESTS "" CACHE PATH "The tests folder of a native build, whose tst_orbitviewer drives the Windows viewer")
 set(wine_prefix ${CMAKE_CURRENT_SOURCE_DIR}/wine-prefix.sh)
 set(checked ${CMAKE_CURRENT_BINARY_DIR}/windows)
 set(package ${ORBITVIEWER_WINDOWS_PACKAGE})
@@ -27,8 +26,8 @@ endfunction()
 
 # Test <name> runs in prefix <prefix>, after the tests of fixtures <fixture>...
 function(orbitviewer_in_prefix name prefix)
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "wine_${prefix};${ARGN}"
-        ENVIRONMENT "${wine_${prefix}_environment}")
+    set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED wine_${prefix} ${ARGN})
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT ${wine_${prefix}_environment})
 endfunction()
 
 # The Windows viewer <viewer> (a path on either side) driven at scale 1 and
