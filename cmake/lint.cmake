@@ -12,7 +12,7 @@ file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR} ${hea
 add_test(NAME clang-format COMMAND clang-format --dry-run --Werror ${units} ${headers}
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
 list(JOIN lint_folders "|" folders)
-add_test(NAME clang-tidy COMMAND run-clang-tidy -p ${PROJECT_BINARY_DIR} -quiet -j 2
+add_test(NAME clang-tidy COMMAND run-clang-tidy -p ${PROJECT_BINARY_DIR} -quiet
     "^${PROJECT_SOURCE_DIR}/(${folders})/")
 file(GLOB scripts CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR} scripts/*.sh tests/*.sh)
 add_test(NAME shellcheck COMMAND shellcheck --severity=warning ${scripts} WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})

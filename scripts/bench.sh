@@ -6,7 +6,7 @@
 # arguments (the number of runs) go to the window benchmark.
 source "$(dirname "$0")/setup.sh"
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" libbenchmark-dev xvfb xauth
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" libbenchmark-dev "${DISPLAY_PACKAGES[@]}"
 build_preset bench
 leave_session
 

@@ -7,7 +7,7 @@ source "$(dirname "$0")/setup.sh"
 
 LIST=$ROOT/docs/controls/pictures.txt
 
-ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth optipng
+ensure_packages "${BUILD_PACKAGES[@]}" "${DISPLAY_PACKAGES[@]}" optipng
 build_preset release screenshot
 leave_session
 

@@ -213,7 +213,7 @@ qt_prefix() {
     echo "== Building Qt $version ($name) into $prefix; this takes up to half an hour on 2 cores" >&2
     rm -rf "$build" "$prefix" || return 1
     if ! cmake -S "$source" -B "$build" -G Ninja -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >"$build.log" 2>&1 ||
-        ! cmake --build "$build" -j2 >>"$build.log" 2>&1 ||
+        ! cmake --build "$build" >>"$build.log" 2>&1 ||
         ! cmake --install "$build" --strip >>"$build.log" 2>&1; then
         tail -n 40 "$build.log" >&2
         fail "Building Qt ($name) failed; the whole log is $build.log."

@@ -9,11 +9,13 @@ ROOT=$(pwd -P)
 
 BUILD_LIBRARIES=(qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins qt6-wayland libgl1-mesa-dri libx11-dev)
 BUILD_PACKAGES=(cmake ninja-build g++ "${BUILD_LIBRARIES[@]}")
+# The private X server of in_private_display.
+DISPLAY_PACKAGES=(xvfb xauth)
 # What the test suite needs besides: a library its tests link (XTest), the
 # programs of the sessions it runs in, and GNOME's and KDE's compositors,
 # installed without recommends, which would bring the rest of each desktop.
 TEST_LIBRARIES=(libxtst-dev)
-TEST_PROGRAMS=(xvfb xauth weston openbox)
+TEST_PROGRAMS=("${DISPLAY_PACKAGES[@]}" weston openbox)
 TEST_COMPOSITORS=(mutter kwin-wayland dbus)
 # The Debian package's checks, and the cpack that makes it.
 PACKAGE_CHECKS=(dpkg-dev lintian appstream man-db)

@@ -9,8 +9,8 @@
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
 
-WEB_PACKAGES=(cmake ninja-build g++ qt6-base-dev emscripten nodejs npm chromium firefox-esr xvfb xauth python3 dpkg-dev
-    fonts-dejavu-core gzip brotli)
+WEB_PACKAGES=(cmake ninja-build g++ qt6-base-dev emscripten nodejs npm chromium firefox-esr "${DISPLAY_PACKAGES[@]}"
+    python3 dpkg-dev fonts-dejavu-core gzip brotli)
 
 # Qt looks for Emscripten through EMSDK, in emsdk's layout: a folder whose
 # .emscripten names upstream/emscripten, where Debian's package lives.

@@ -11,7 +11,7 @@ source "$ROOT/scripts/qt-from-source.sh"
 install_dependencies() {
     # moc and rcc of the build machine, and the native tst_orbitviewer that
     # drives the Windows viewer from outside.
-    ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" xvfb xauth qt6-base-dev-tools dpkg-dev \
+    ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_LIBRARIES[@]}" "${DISPLAY_PACKAGES[@]}" qt6-base-dev-tools dpkg-dev \
         g++-mingw-w64-x86-64-posix wine wine64 xdotool unzip nsis icoutils librsvg2-bin file
 }
 
