@@ -25,11 +25,32 @@ add_custom_target(orbitviewer_source ALL
 
 # Qt writes the program, its loader and a page of its own beside the target;
 # the folder takes the first two, under the page above.
-add_custom_target(orbitviewer_web ALL
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE_DIR:orbitviewer>/orbitviewer.js
+set(program_files orbitviewer.js orbitviewer.wasm qtloader.js)
+list(TRANSFORM program_files PREPEND ${ORBITVIEWER_WEB_DIR}/ OUTPUT_VARIABLE served_program)
+add_custom_command(OUTPUT ${served_program}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE_DIR:orbitviewer>/orbitviewer.js
         $<TARGET_FILE_DIR:orbitviewer>/orbitviewer.wasm $<TARGET_FILE_DIR:orbitviewer>/qtloader.js
         ${ORBITVIEWER_WEB_DIR}
     DEPENDS orbitviewer
     COMMENT "The served folder: ${ORBITVIEWER_WEB_DIR}"
     VERBATIM)
+
+# What the browser downloads, compressed ahead of time beside it at the
+# highest levels, for a server to send as it is (nginx's gzip_static and
+# brotli_static, Caddy's precompressed): Debian's gzip -9 (with no name or
+# time stamp inside, so that builds are reproducible) and brotli -q 11.
+find_program(GZIP_EXECUTABLE gzip REQUIRED)
+find_program(BROTLI_EXECUTABLE brotli REQUIRED)
+set(compressed)
+foreach(file IN LISTS served_program ITEMS ${ORBITVIEWER_WEB_DIR}/index.html)
+    add_custom_command(OUTPUT ${file}.gz ${file}.br
+        COMMAND ${CMAKE_COMMAND} -E rm -f ${file}.gz ${file}.br
+        COMMAND ${GZIP_EXECUTABLE} -9 --no-name --keep ${file}
+        COMMAND ${BROTLI_EXECUTABLE} --quality=11 --keep ${file}
+        DEPENDS ${file}
+        VERBATIM)
+    list(APPEND compressed ${file}.gz ${file}.br)
+endforeach()
+add_custom_target(orbitviewer_web ALL DEPENDS ${served_program})
 add_dependencies(orbitviewer_web orbitviewer_source)
+add_custom_target(orbitviewer_compressed ALL DEPENDS ${compressed})

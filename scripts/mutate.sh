@@ -87,7 +87,7 @@ plant() {
     # which for the web is the served folder.
     case $PLATFORM in
     windows) targets=(orbitviewer) ;;
-    web) targets=(orbitviewer_web) ;;
+    web) targets=(orbitviewer_web orbitviewer_compressed) ;;
     *) mapfile -t targets < <(printf '%s\n' "$@" | grep -o '\./tst_[a-z0-9_]*' | sed 's|^\./||' | sort -u) ;;
     esac
     # Checks through ctest (the package's) check what the whole build makes.

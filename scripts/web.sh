@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The viewer as a web page in build-wasm/web, built against Qt for
 # WebAssembly from Debian's source: the wasm workflow preset, whose tests
-# check the page in Chromium and Firefox (docs/platforms.md lists the
-# checks), then the sizes of its download and the mutation list's web
+# check the page in Chromium and Firefox and weigh its download
+# (docs/platforms.md lists the checks), then the mutation list's web
 # faults. Debian 12's Emscripten is too old for any Qt 6, so elsewhere it
 # all runs in a fresh Debian 13 root (scripts/test-in-debian-root.sh).
 # Needs root.
@@ -22,18 +22,6 @@ prepare_emsdk() {
     export EMSDK
 }
 
-# Compressed as a web server sends it: gzip at level 6, the usual default,
-# or brotli at 11, for files compressed ahead of time.
-report_sizes() {
-    local file
-    echo "== Download                   bytes     gzipped      brotli"
-    for file in index.html qtloader.js orbitviewer.js orbitviewer.wasm; do
-        printf '  %-18s %11d %11d %11d\n' "$file" "$(stat -c %s "$ROOT/build-wasm/web/$file")" \
-            "$(gzip -6 --stdout "$ROOT/build-wasm/web/$file" | wc -c)" \
-            "$(brotli -q 11 --stdout "$ROOT/build-wasm/web/$file" | wc -c)"
-    done
-}
-
 if [ "$(. /etc/os-release && echo "${ID:-}-${VERSION_ID:-}")" != debian-13 ]; then
     echo "== The web build is made with Debian 13's Emscripten and Qt; building and checking in a Debian 13 root"
     exec bash "$ROOT/scripts/test-in-debian-root.sh" trixie web
@@ -46,6 +34,5 @@ export ORBITVIEWER_WASM_QT
 # The frames are judged natively, by the same model the desktop suite uses.
 build_preset release webframecheck
 run_workflow wasm --fresh
-report_sizes
 MUTATE_PLATFORM=web bash "$ROOT/scripts/mutate.sh"
 echo "== The page passed; serve build-wasm/web to use it (python3 -m http.server -d build-wasm/web -b 127.0.0.1 8000)"

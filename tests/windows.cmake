@@ -61,7 +61,7 @@ orbitviewer_wine_prefix(installer)
 # them (binutils' windres did).
 add_test(NAME windows_resources COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/windows-resources.sh $<TARGET_FILE:orbitviewer>)
 set_tests_properties(windows_resources PROPERTIES PASS_REGULAR_EXPRESSION
-    "CompanyName\nthe orbitviewer authors\nFileDescription\nOrbit Viewer\nFileVersion\n${PROJECT_VERSION}\n.*LegalCopyright\n[^\n]*MIT License\n.*ProductName\nOrbit Viewer\nProductVersion\n${PROJECT_VERSION}\n.*icon: MS Windows icon resource - 6 icons")
+    "CompanyName\nthe orbitviewer authors\n.*FileDescription\nOrbit Viewer\n.*FileVersion\n${PROJECT_VERSION}\n.*LegalCopyright\n[^\n]*MIT License\n.*ProductName\nOrbit Viewer\n.*ProductVersion\n${PROJECT_VERSION}\n.*icon: MS Windows icon resource - 6 icons")
 
 # Both packages, and the zip unpacked into a folder whose name goes beyond
 # ASCII.
@@ -88,18 +88,17 @@ set_tests_properties(windows_zip_message_box PROPERTIES PASS_REGULAR_EXPRESSION 
 # The installer, over an older version (the same files as 0.0.1), silently;
 # the installation, driven; then uninstalled, leaving the prefix's files and
 # registry keys as they were. Each step comes after the one above it.
+set(prefix ${CMAKE_CURRENT_BINARY_DIR}/wine/installer)
 set(older ${checked}/older/${package}-setup.exe)
-set(installed "${CMAKE_CURRENT_BINARY_DIR}/wine/installer/drive_c/Program Files/Orbit Viewer")
-set(shortcut "${CMAKE_CURRENT_BINARY_DIR}/wine/installer/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orbit Viewer/Orbit Viewer.lnk")
+set(installed "${prefix}/drive_c/Program Files/Orbit Viewer")
+set(shortcut "${prefix}/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orbit Viewer/Orbit Viewer.lnk")
 set(uninstall_key "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\orbitviewer")
 add_test(NAME windows_older_installer COMMAND ${CMAKE_CPACK_COMMAND} --config ${PROJECT_BINARY_DIR}/CPackConfig.cmake
     -G NSIS -R 0.0.1 -B ${checked}/older)
-set(prefix ${CMAKE_CURRENT_BINARY_DIR}/wine/installer)
 add_test(NAME windows_before_install COMMAND sh ${wine_prefix} state ${prefix} ${checked}/before-install)
 add_test(NAME windows_install_older COMMAND sh ${wine_prefix} silently ${prefix} ${older})
 add_test(NAME windows_older_registered COMMAND wine reg query ${uninstall_key} /v DisplayVersion)
-add_test(NAME windows_install COMMAND sh ${wine_prefix} silently ${prefix}
-    ${checked}/${package}-setup.exe)
+add_test(NAME windows_install COMMAND sh ${wine_prefix} silently ${prefix} ${checked}/${package}-setup.exe)
 add_test(NAME windows_installed_viewer_file COMMAND test -f ${installed}/orbitviewer.exe)
 add_test(NAME windows_installed_shortcut COMMAND test -f ${shortcut})
 orbitviewer_check_notices(windows_installed_notices ${installed}/THIRD-PARTY-NOTICES.txt)
@@ -149,8 +148,7 @@ set(kit_unpacked ${checked}/kit-zip)
 file(MAKE_DIRECTORY ${kit_unpacked})
 add_test(NAME windows_kit_unpacked COMMAND ${CMAKE_COMMAND} -E tar xf ${kit_build}/${package}.zip
     WORKING_DIRECTORY ${kit_unpacked})
-set(steps windows_kit windows_kit_without_note windows_kit_configure windows_kit_build windows_kit_package
-    windows_kit_unpacked)
+set(steps windows_kit_without_note windows_kit_configure windows_kit_build windows_kit_package windows_kit_unpacked)
 foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     add_test(NAME windows_kit_zip_${dll} COMMAND test -f ${kit_unpacked}/${package}/${dll})
     list(APPEND steps windows_kit_zip_${dll})
@@ -158,14 +156,16 @@ endforeach()
 orbitviewer_check_notices(windows_kit_notices ${kit_unpacked}/${package}/THIRD-PARTY-NOTICES.txt)
 add_test(NAME windows_kit_runtime_notices COMMAND ${CMAKE_COMMAND} -E cat ${kit_unpacked}/${package}/THIRD-PARTY-NOTICES.txt)
 list(APPEND steps windows_kit_notices windows_kit_runtime_notices)
-set(previous "")
+# The kit's compiler comes first on the path of every step after the one
+# that lays it out.
+set_tests_properties(windows_kit PROPERTIES FIXTURES_SETUP windows_kit)
+set(previous windows_kit)
 foreach(step IN LISTS steps)
-    set_tests_properties(${step} PROPERTIES DEPENDS "${previous}" FIXTURES_REQUIRED windows_kit
+    set_tests_properties(${step} PROPERTIES DEPENDS ${previous} FIXTURES_REQUIRED windows_kit
         ENVIRONMENT_MODIFICATION PATH=path_list_prepend:${kit}/bin)
     set(previous ${step})
 endforeach()
-set_tests_properties(windows_kit PROPERTIES FIXTURES_SETUP windows_kit FIXTURES_REQUIRED "")
-set_tests_properties(windows_kit_without_note PROPERTIES PASS_REGULAR_EXPRESSION "set ORBITVIEWER_QT_SOURCE_NOTE")
+set_tests_properties(windows_kit_without_note PROPERTIES PASS_REGULAR_EXPRESSION "set[ \n]+ORBITVIEWER_QT_SOURCE_NOTE")
 set_tests_properties(windows_kit_configure PROPERTIES PASS_REGULAR_EXPRESSION
     "MinGW's runtime for the packages: ${kit}/bin/")
 set_tests_properties(windows_kit_runtime_notices PROPERTIES PASS_REGULAR_EXPRESSION
