@@ -42,7 +42,8 @@ run_command() {
     read -ra command <<<"$ROOT_COMMAND"
     grep -h PRETTY_NAME "$TARGET/etc/os-release"
     chroot "$TARGET" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
-        PATH=/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin bash "/root/orbitviewer/scripts/${command[0]}" "${command[@]:1}"
+        PATH=/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        bash "/root/orbitviewer/scripts/${command[0]}" "${command[@]:1}"
 }
 
 # The served folder and the check's pictures come back into build-wasm/.

@@ -127,7 +127,8 @@ in_private_display() {
 build_preset() {
     local preset=$1
     shift
-    (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" ${1:+--target "$@"}) || exit 1
+    (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" ${1:+--target "$@"}) ||
+        exit 1
 }
 
 # Workflow preset $1: configures, builds, tests and packages as it says, in
