@@ -21,9 +21,11 @@ windows)
     export ORBITVIEWER_COMMAND="sh \"$ROOT/tests/run-under-wine.sh\" \"$BUILD/orbitviewer.exe\" -platform windows:dpiawareness=2"
     ;;
 web)
-    # The checks judge the copy's page with this checkout's native judge.
+    # The checks judge the copy's page with this checkout's native judge,
+    # through the harness (and the Puppeteer) its wasm tests installed.
     PRESET=wasm BUILD=$COPY/build-wasm TESTS=$COPY/build-wasm
     export ORBITVIEWER_WEBFRAMECHECK=$ROOT/build/tests/webframecheck
+    export ORBITVIEWER_PAGE_CHECK=$ROOT/build-wasm/page-check/checkpage.mjs
     ;;
 *) PRESET=release BUILD=$COPY/build TESTS=$COPY/build/tests ;;
 esac

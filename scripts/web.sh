@@ -9,8 +9,10 @@
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
 
-WEB_PACKAGES=(cmake ninja-build g++ qt6-base-dev emscripten nodejs npm chromium firefox-esr "${DISPLAY_PACKAGES[@]}"
-    python3 dpkg-dev fonts-dejavu-core gzip brotli)
+WEB_PACKAGES=(cmake ninja-build g++ qt6-base-dev emscripten nodejs npm "${DISPLAY_PACKAGES[@]}" dpkg-dev
+    fonts-dejavu-core gzip brotli)
+# The page's browsers, one an engine, and the servers it is checked from.
+PAGE_CHECKS=(chromium firefox-esr webkit2gtk-driver xdotool python3 nginx libnginx-mod-http-brotli-static caddy openssl)
 
 # Qt looks for Emscripten through EMSDK, in emsdk's layout: a folder whose
 # .emscripten names upstream/emscripten, where Debian's package lives.
@@ -26,7 +28,7 @@ if [ "$(. /etc/os-release && echo "${ID:-}-${VERSION_ID:-}")" != debian-13 ]; th
     echo "== The web build is made with Debian 13's Emscripten and Qt; building and checking in a Debian 13 root"
     exec bash "$ROOT/scripts/test-in-debian-root.sh" trixie web
 fi
-ensure_packages "${WEB_PACKAGES[@]}"
+ensure_packages "${WEB_PACKAGES[@]}" "${PAGE_CHECKS[@]}"
 leave_session
 prepare_emsdk
 ORBITVIEWER_WASM_QT=$(qt_prefix wasm)
@@ -34,5 +36,5 @@ export ORBITVIEWER_WASM_QT
 # The frames are judged natively, by the same model the desktop suite uses.
 build_preset release webframecheck
 run_workflow wasm --fresh
-MUTATE_PLATFORM=web bash "$ROOT/scripts/mutate.sh"
+MUTATE_PLATFORM=web in_private_display bash "$ROOT/scripts/mutate.sh"
 echo "== The page passed; serve build-wasm/web to use it (python3 -m http.server -d build-wasm/web -b 127.0.0.1 8000)"

@@ -1,0 +1,237 @@
+// Runs the page's checks (checkpage.mjs) in one browser engine:
+//
+//     node checkpage.mjs --engine=chromium|firefox|webkit [--server=python|nginx|caddy] [--https]
+//         [--docs=<docs/platforms.md>] [--within=<bytes>] [--first-frame-within=<ms>]
+//         <served folder> <webframecheck> <output folder> [check...]
+//
+// Serves a copy of the folder whose page loads pagehooks.js first, and runs
+// each check the engine can set up (all of them unless some are named) in
+// a browser of its own. A Session drives the page through the engine's
+// adapter, which opens it, evaluates scripts, takes pictures and sends
+// input, and judges each frame with webframecheck against the camera model
+// after every input so far. Frames and pictures go to the output folder.
+// Prints each check's results, its browser's version and the first frame's
+// time; exits 0 only when every check passed, and ends every browser and
+// server either way.
+import { spawnSync } from "node:child_process";
+import { mkdirSync, writeFileSync } from "node:fs";
+import path from "node:path";
+import { parseArgs } from "node:util";
+import { engines } from "./puppeteerengine.mjs";
+import { serve } from "./servers.mjs";
+import { webkit } from "./webdriverengine.mjs";
+
+const TITLE = "OpenGL ES 2.0, Qt6, C++";
+const SIZE = 500;
+// Qt's WebAssembly build starts in about a second here; a loaded machine, a
+// cold cache or a throttled network may take many more.
+const START_TIMEOUT = 120000;
+// At 4 Mbit/s, as on a slow mobile connection.
+export const SLOW_NETWORK = { download: 500000, upload: 500000, latency: 40 };
+
+// Run in the page. The one Qt window: its title, and its canvas's place
+// and size in CSS pixels and in its own. Qt keeps its windows in an open
+// shadow root.
+function qtWindow() {
+    const root = document.querySelector("#qt-shadow-container")?.shadowRoot;
+    const canvas = root?.querySelector("canvas.qt-window-content");
+    if (!canvas)
+        return null;
+    const rect = canvas.getBoundingClientRect();
+    const gl = canvas.getContext("webgl2") || canvas.getContext("webgl");
+    return {
+        windows: root.querySelectorAll(".qt-window").length,
+        title: root.querySelector(".qt-window .window-name")?.textContent ?? null,
+        tab: document.title, x: rect.x, y: rect.y, width: rect.width, height: rect.height,
+        pixels: [canvas.width, canvas.height], ratio: devicePixelRatio,
+        webgl: !gl ? 0 : window.WebGL2RenderingContext && gl instanceof WebGL2RenderingContext ? 2 : 1,
+    };
+}
+// The page's message when the viewer could not start or has stopped, or
+// false.
+export const failed = () => document.getElementById("status")?.classList.contains("failed")
+    && !document.getElementById("status").hidden && document.getElementById("status").innerText;
+
+const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
+
+// One tab with the page open, the inputs sent to its window so far as a
+// camera script, and what the check found.
+class Session {
+    constructor(name, options) {
+        Object.assign(this, { name, options, script: [], results: [] });
+    }
+
+    say(line) {
+        this.results.push(line);
+    }
+
+    async waitFor(probe, what) {
+        for (const deadline = Date.now() + START_TIMEOUT; Date.now() < deadline; await pause(50)) {
+            const value = await this.tab.evaluate(probe);
+            if (value)
+                return value;
+        }
+        throw new Error(`waited ${START_TIMEOUT / 1000} s for ${what}`);
+    }
+
+    async waitForWindow() {
+        await this.waitFor(() => window.__check.draws > 0 || document.getElementById("status").classList
+            .contains("failed"), "the first frame");
+        const failure = await this.tab.evaluate(failed);
+        if (failure)
+            throw new Error(`the page says: ${JSON.stringify(failure)}`);
+        await this.settle();
+        const window = this.window = await this.tab.evaluate(qtWindow);
+        if (!window)
+            throw new Error("no Qt window in the page");
+        const firstDraw = await this.tab.evaluate(() => window.__check.firstDraw);
+        this.say(`first frame drawn ${firstDraw.toFixed(0)} ms after navigation began`);
+        if (window.windows !== 1 || window.title !== TITLE || window.tab !== TITLE)
+            throw new Error(`the page shows ${window.windows} windows, the first titled ${JSON.stringify(
+                window.title)} and the tab ${JSON.stringify(window.tab)}, not one titled ${JSON.stringify(TITLE)}`);
+        // Qt sizes the canvas in device pixels, rounding the scaled size.
+        const pixels = Math.round(SIZE * window.ratio);
+        if (window.width !== SIZE || window.height !== SIZE || window.pixels.some(side => side !== pixels))
+            throw new Error(`the client area is ${window.width} x ${window.height} CSS pixels and `
+                + `${window.pixels.join(" x ")} canvas pixels, not ${SIZE} x ${SIZE} and ${pixels} x ${pixels} `
+                + `at ratio ${window.ratio}`);
+        this.say(`one window, ${JSON.stringify(TITLE)} (the tab's title too), ${SIZE} x ${SIZE}, `
+            + `${pixels} x ${pixels} device pixels, WebGL ${window.webgl}`);
+        return { window, firstDraw };
+    }
+
+    // Waits until the page has drawn no new frame for a while, so that the
+    // frame shown is the one after the last input.
+    async settle() {
+        let last = -1, stillSince = Date.now();
+        for (const deadline = Date.now() + 30000; Date.now() < deadline;) {
+            const draws = await this.tab.evaluate(() => new Promise(resolve => requestAnimationFrame(
+                () => requestAnimationFrame(() => resolve(window.__check.draws)))));
+            if (draws !== last)
+                [last, stillSince] = [draws, Date.now()];
+            else if (Date.now() - stillSince > 300)
+                return;
+        }
+        throw new Error("the page kept drawing for 30 s without input");
+    }
+
+    async picture(label) {
+        const file = path.join(this.options.out, `${this.options.engine}-${this.name}-${label}.png`);
+        writeFileSync(file, await this.tab.screenshot());
+        return file;
+    }
+
+    // Judges the window's frame, in a picture of the viewport, against the
+    // model after every input so far.
+    async frame(label) {
+        const file = await this.picture(label);
+        const { x, y, ratio } = this.window;
+        const place = [x * ratio, y * ratio, SIZE * ratio, SIZE * ratio].map(Math.round).join(",");
+        const script = this.script.join("; ");
+        const judged = spawnSync(this.options.judge, [file, String(SIZE), String(SIZE), script, place],
+            { encoding: "utf8" });
+        const verdict = (judged.stdout + judged.stderr).trim();
+        if (judged.status !== 0)
+            throw new Error(`${label}: the frame (${file}) does not match the camera after `
+                + `'${script || "no input"}': ${verdict}`);
+        this.say(`${label}: ${verdict}`);
+    }
+
+    at([x, y]) {
+        return [this.window.x + x, this.window.y + y];
+    }
+
+    // Sends a drag, and adds to the camera script what reached the window:
+    // where the browser put each pointer event, in the window's CSS pixels,
+    // rounded as the window rounds them (a browser may place the pointer
+    // between CSS pixels at a fractional ratio).
+    async input(label, send, [press, release]) {
+        await this.tab.evaluate(() => { window.__check.pointer = []; });
+        await send();
+        await this.settle();
+        const events = await this.tab.evaluate(() => window.__check.pointer);
+        const down = events.findIndex(event => event.type === "pointerdown");
+        if (down < 0 || events.at(-1).type !== "pointerup")
+            throw new Error(`${label}: the page saw no press and release, but ${JSON.stringify(events)}`);
+        const round = value => Math.sign(value) * Math.round(Math.abs(value));
+        const at = event => `${round(event.x - this.window.x)} ${round(event.y - this.window.y)}`;
+        const step = { pointerdown: event => `${press} ${at(event)}`, pointermove: event => `M ${at(event)}`,
+                       pointerup: () => release };
+        this.script.push(...events.slice(down).map(event => step[event.type](event)));
+        await this.frame(label);
+    }
+
+    drag(button, start, end) {
+        return this.input(`${button}-drag`, () => this.tab.drag(button, this.at(start), this.at(end)),
+            { left: ["R", "r"], right: ["P", "p"] }[button]);
+    }
+
+    // A one-finger drag, which Qt turns into a left drag for a window that
+    // takes no touch events.
+    touchDrag(start, end) {
+        return this.input("touch-drag", () => this.tab.touchDrag(this.at(start), this.at(end)), ["R", "r"]);
+    }
+
+    // Qt's web platform turns each wheel event's delta, in pixels, into an
+    // angle delta of the opposite sign: a page scrolls down where a desktop
+    // wheel turns towards the user.
+    async wheel(at, deltaY) {
+        await this.tab.evaluate(() => { window.__check.wheel = []; });
+        await this.tab.wheel(this.at(at), deltaY);
+        await this.settle();
+        const seen = await this.tab.evaluate(() => window.__check.wheel);
+        if (!seen.length || seen.some(event => event.deltaMode !== 0))
+            throw new Error(`the page saw ${JSON.stringify(seen)}, not wheel events in pixels`);
+        this.script.push(...seen.map(event => `Z ${-Math.round(event.deltaY)}`));
+        await this.frame(`wheel ${seen.map(event => event.deltaY).join(" ")}`);
+    }
+}
+
+const ENGINES = { ...engines, webkit };
+
+// Runs the checks given, by name, each as { setup, fault, run(session) }:
+// what the engine must set up before opening the page, the fault the page
+// plants, and the check. Returns the process's exit status.
+export async function runChecks(checks) {
+    const { values: options, positionals } = parseArgs({ allowPositionals: true, options: {
+        engine: { type: "string" }, server: { type: "string", default: "python" }, https: { type: "boolean" },
+        docs: { type: "string" }, within: { type: "string" }, "first-frame-within": { type: "string" } } });
+    const engine = ENGINES[options.engine];
+    const [folder, judge, out, ...named] = positionals;
+    const setupOf = check => ({ ...check.setup, insecureCertificates: options.https });
+    const offered = Object.keys(checks).filter(name => Object.entries(setupOf(checks[name]))
+        .every(([need, wanted]) => !wanted || engine?.offers.includes(need)));
+    if (!engine || !out || named.some(name => !offered.includes(name))) {
+        console.error(`usage: checkpage.mjs --engine=${Object.keys(ENGINES).join("|")} [options] <served folder> `
+            + `<webframecheck> <output folder> [${engine ? offered.join("|") : "check"}...]`);
+        return 2;
+    }
+    Object.assign(options, { folder, judge, out });
+    mkdirSync(out, { recursive: true });
+    const server = await serve(options.server, folder, out, { secure: options.https, docs: options.docs });
+    let failures = 0;
+    try {
+        for (const name of named.length ? named : offered) {
+            const check = checks[name];
+            const session = new Session(name, options);
+            let passed = false;
+            try {
+                session.tab = await engine.Tab.open(engine, setupOf(check), `${server.url}#${check.fault ?? ""}`);
+                session.say(await session.tab.version());
+                await check.run(session);
+                passed = true;
+            } catch (error) {
+                session.say(error.message);
+            } finally {
+                await session.tab?.close().catch(() => {});
+            }
+            for (const line of session.results)
+                console.log(`  ${options.engine} ${name}: ${line}`);
+            console.log(`${passed ? "PASS" : "FAIL"}: ${options.engine} ${name}`);
+            failures += !passed;
+        }
+    } finally {
+        server.stop();
+    }
+    return failures ? 1 : 0;
+}
