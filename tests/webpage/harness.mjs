@@ -13,12 +13,13 @@
 // Prints each check's results, its browser's version and the first frame's
 // time; exits 0 only when every check passed, and ends every browser and
 // server either way.
+import assert from "node:assert/strict";
 import { spawnSync } from "node:child_process";
 import { mkdirSync, writeFileSync } from "node:fs";
 import path from "node:path";
 import { parseArgs } from "node:util";
 import { engines } from "./puppeteerengine.mjs";
-import { serve } from "./servers.mjs";
+import { poll, serve } from "./servers.mjs";
 import { webkit } from "./webdriverengine.mjs";
 
 const TITLE = "OpenGL ES 2.0, Qt6, C++";
@@ -29,9 +30,9 @@ const START_TIMEOUT = 120000;
 // At 4 Mbit/s, as on a slow mobile connection.
 export const SLOW_NETWORK = { download: 500000, upload: 500000, latency: 40 };
 
-// Run in the page. The one Qt window: its title, and its canvas's place
-// and size in CSS pixels and in its own. Qt keeps its windows in an open
-// shadow root.
+// Run in the page. The one Qt window: its title, its canvas's place and
+// size in CSS pixels and in its own, and how far the page scrolls. Qt keeps
+// its windows in an open shadow root.
 function qtWindow() {
     const root = document.querySelector("#qt-shadow-container")?.shadowRoot;
     const canvas = root?.querySelector("canvas.qt-window-content");
@@ -45,14 +46,14 @@ function qtWindow() {
         tab: document.title, x: rect.x, y: rect.y, width: rect.width, height: rect.height,
         pixels: [canvas.width, canvas.height], ratio: devicePixelRatio,
         webgl: !gl ? 0 : window.WebGL2RenderingContext && gl instanceof WebGL2RenderingContext ? 2 : 1,
+        scrollWidth: document.scrollingElement.scrollWidth,
+        viewport: document.querySelector("meta[name=viewport]").content,
     };
 }
 // The page's message when the viewer could not start or has stopped, or
 // false.
 export const failed = () => document.getElementById("status")?.classList.contains("failed")
     && !document.getElementById("status").hidden && document.getElementById("status").innerText;
-
-const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
 
 // One tab with the page open, the inputs sent to its window so far as a
 // camera script, and what the check found.
@@ -65,39 +66,36 @@ class Session {
         this.results.push(line);
     }
 
-    async waitFor(probe, what) {
-        for (const deadline = Date.now() + START_TIMEOUT; Date.now() < deadline; await pause(50)) {
-            const value = await this.tab.evaluate(probe);
-            if (value)
-                return value;
-        }
-        throw new Error(`waited ${START_TIMEOUT / 1000} s for ${what}`);
+    waitFor(probe, what) {
+        return poll(() => this.tab.evaluate(probe), START_TIMEOUT, what);
     }
 
-    async waitForWindow() {
+    // Waits for the first frame, checks the window and judges the frame.
+    // Returns the window, with when its first frame was drawn.
+    async waitForWindow(expected) {
         await this.waitFor(() => window.__check.draws > 0 || document.getElementById("status").classList
             .contains("failed"), "the first frame");
         const failure = await this.tab.evaluate(failed);
-        if (failure)
-            throw new Error(`the page says: ${JSON.stringify(failure)}`);
+        assert(!failure, `the page says: ${JSON.stringify(failure)}`);
         await this.settle();
         const window = this.window = await this.tab.evaluate(qtWindow);
-        if (!window)
-            throw new Error("no Qt window in the page");
-        const firstDraw = await this.tab.evaluate(() => window.__check.firstDraw);
-        this.say(`first frame drawn ${firstDraw.toFixed(0)} ms after navigation began`);
-        if (window.windows !== 1 || window.title !== TITLE || window.tab !== TITLE)
-            throw new Error(`the page shows ${window.windows} windows, the first titled ${JSON.stringify(
-                window.title)} and the tab ${JSON.stringify(window.tab)}, not one titled ${JSON.stringify(TITLE)}`);
+        assert(window, "no Qt window in the page");
+        window.firstDraw = await this.tab.evaluate(() => window.__check.firstDraw);
+        this.say(`first frame drawn ${window.firstDraw.toFixed(0)} ms after navigation began`);
+        assert(window.windows === 1 && window.title === TITLE && window.tab === TITLE, `the page shows `
+            + `${window.windows} windows, the first titled ${JSON.stringify(window.title)} and the tab `
+            + `${JSON.stringify(window.tab)}, not one titled ${JSON.stringify(TITLE)}`);
         // Qt sizes the canvas in device pixels, rounding the scaled size.
         const pixels = Math.round(SIZE * window.ratio);
-        if (window.width !== SIZE || window.height !== SIZE || window.pixels.some(side => side !== pixels))
-            throw new Error(`the client area is ${window.width} x ${window.height} CSS pixels and `
-                + `${window.pixels.join(" x ")} canvas pixels, not ${SIZE} x ${SIZE} and ${pixels} x ${pixels} `
-                + `at ratio ${window.ratio}`);
+        assert(window.width === SIZE && window.height === SIZE && window.pixels.every(side => side === pixels),
+            `the client area is ${window.width} x ${window.height} CSS pixels and ${window.pixels.join(" x ")} canvas `
+            + `pixels, not ${SIZE} x ${SIZE} and ${pixels} x ${pixels} at ratio ${window.ratio}`);
+        for (const [property, value] of Object.entries(expected))
+            assert.equal(window[property], value, `the window's ${property} is ${window[property]}, not ${value}`);
         this.say(`one window, ${JSON.stringify(TITLE)} (the tab's title too), ${SIZE} x ${SIZE}, `
             + `${pixels} x ${pixels} device pixels, WebGL ${window.webgl}`);
-        return { window, firstDraw };
+        await this.frame("first");
+        return window;
     }
 
     // Waits until the page has drawn no new frame for a while, so that the
@@ -131,9 +129,8 @@ class Session {
         const judged = spawnSync(this.options.judge, [file, String(SIZE), String(SIZE), script, place],
             { encoding: "utf8" });
         const verdict = (judged.stdout + judged.stderr).trim();
-        if (judged.status !== 0)
-            throw new Error(`${label}: the frame (${file}) does not match the camera after `
-                + `'${script || "no input"}': ${verdict}`);
+        assert.equal(judged.status, 0, `${label}: the frame (${file}) does not match the camera after `
+            + `'${script || "no input"}': ${verdict}`);
         this.say(`${label}: ${verdict}`);
     }
 
@@ -151,8 +148,8 @@ class Session {
         await this.settle();
         const events = await this.tab.evaluate(() => window.__check.pointer);
         const down = events.findIndex(event => event.type === "pointerdown");
-        if (down < 0 || events.at(-1).type !== "pointerup")
-            throw new Error(`${label}: the page saw no press and release, but ${JSON.stringify(events)}`);
+        assert(down >= 0 && events.at(-1).type === "pointerup",
+            `${label}: the page saw no press and release, but ${JSON.stringify(events)}`);
         const round = value => Math.sign(value) * Math.round(Math.abs(value));
         const at = event => `${round(event.x - this.window.x)} ${round(event.y - this.window.y)}`;
         const step = { pointerdown: event => `${press} ${at(event)}`, pointermove: event => `M ${at(event)}`,
@@ -180,8 +177,8 @@ class Session {
         await this.tab.wheel(this.at(at), deltaY);
         await this.settle();
         const seen = await this.tab.evaluate(() => window.__check.wheel);
-        if (!seen.length || seen.some(event => event.deltaMode !== 0))
-            throw new Error(`the page saw ${JSON.stringify(seen)}, not wheel events in pixels`);
+        assert(seen.length && seen.every(event => event.deltaMode === 0),
+            `the page saw ${JSON.stringify(seen)}, not wheel events in pixels`);
         this.script.push(...seen.map(event => `Z ${-Math.round(event.deltaY)}`));
         await this.frame(`wheel ${seen.map(event => event.deltaY).join(" ")}`);
     }

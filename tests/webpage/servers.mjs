@@ -29,6 +29,17 @@ function makeCertificate(dir) {
     return { cert, key };
 }
 
+// Calls probe until it returns something true, and returns that; fails
+// after ms milliseconds, saying what it waited for.
+export async function poll(probe, ms, what) {
+    for (const deadline = Date.now() + ms; Date.now() < deadline; await new Promise(go => setTimeout(go, 50))) {
+        const value = await probe();
+        if (value)
+            return value;
+    }
+    throw new Error(`waited ${ms / 1000} s for ${what}`);
+}
+
 export function freePort() {
     return new Promise((resolve, reject) => {
         const probe = net.createServer().listen(0, "127.0.0.1", () => {
@@ -80,15 +91,12 @@ async function start(kind, root, dir, certificate, port, docs) {
     const server = spawn(program, args, { stdio: ["ignore", "ignore", "pipe"], env: { ...process.env, HOME: dir } });
     let said = "";
     server.stderr.on("data", chunk => { said += chunk; });
-    for (const deadline = Date.now() + 10000; Date.now() < deadline && server.exitCode === null;) {
-        const open = await new Promise(resolve => net.connect(port, "127.0.0.1")
-            .on("connect", function () { this.destroy(); resolve(true); }).on("error", () => resolve(false)));
-        if (open)
-            return () => server.kill();
-        await new Promise(resolve => setTimeout(resolve, 100));
-    }
-    server.kill();
-    throw new Error(`${program} did not serve ${config}: ${said.trim()}`);
+    const listening = () => server.exitCode === null && new Promise(resolve => net.connect(port, "127.0.0.1")
+        .on("connect", function () { this.destroy(); resolve(true); }).on("error", () => resolve(false)));
+    await poll(async () => await listening() || server.exitCode !== null, 10000, `${program} to serve ${config}`);
+    if (server.exitCode !== null)
+        throw new Error(`${program} did not serve ${config}: ${said.trim()}`);
+    return () => server.kill();
 }
 
 // Serves folder's page from kind ("python", "nginx" or "caddy"); returns

@@ -4,13 +4,12 @@
 import { spawn, spawnSync } from "node:child_process";
 import { existsSync, readdirSync } from "node:fs";
 import path from "node:path";
-import { freePort } from "./servers.mjs";
+import { freePort, poll } from "./servers.mjs";
 
 const DRIVER = process.env.WEBKIT_DRIVER ?? "/usr/bin/WebKitWebDriver";
 // Debian puts MiniBrowser in the architecture's library folder.
 const BROWSER = process.env.MINIBROWSER ?? readdirSync("/usr/lib")
     .map(folder => path.join("/usr/lib", folder, "webkit2gtk-4.1/MiniBrowser")).find(existsSync);
-const STARTED_WITHIN = 30000;
 
 // The driver's answer to one command, or its error as an exception.
 async function command(base, method, path, body) {
@@ -27,13 +26,13 @@ async function startDriver() {
     const port = await freePort();
     const driver = spawn(DRIVER, [`--port=${port}`, "--host=127.0.0.1"], { stdio: "ignore" });
     const base = `http://127.0.0.1:${port}`;
-    for (const deadline = Date.now() + STARTED_WITHIN; Date.now() < deadline;) {
-        if (await command(base, "GET", "/status").then(status => status.ready, () => false))
-            return { driver, base };
-        await new Promise(resolve => setTimeout(resolve, 100));
+    try {
+        await poll(() => command(base, "GET", "/status").then(status => status.ready, () => false), 30000, DRIVER);
+    } catch (error) {
+        driver.kill();
+        throw error;
     }
-    driver.kill();
-    throw new Error(`${DRIVER} did not start within ${STARTED_WITHIN / 1000} s`);
+    return { driver, base };
 }
 
 const pointer = (type, pointerType, actions) => ({ type, id: type, parameters: { pointerType }, actions });
