@@ -1,7 +1,7 @@
 // Runs the page's checks (checkpage.mjs) in one browser engine:
 //
 //     node checkpage.mjs --engine=chromium|firefox|webkit [--server=python|nginx|caddy] [--https]
-//         [--docs=<docs/platforms.md>] [--within=<bytes>] [--first-frame-within=<ms>]
+//         [--docs=<docs/platforms.md>] [--within=<bytes>]
 //         <served folder> <webframecheck> <output folder> [check...]
 //
 // Serves a copy of the folder whose page loads pagehooks.js first, and runs
@@ -192,7 +192,7 @@ const ENGINES = { ...engines, webkit };
 export async function runChecks(checks) {
     const { values: options, positionals } = parseArgs({ allowPositionals: true, options: {
         engine: { type: "string" }, server: { type: "string", default: "python" }, https: { type: "boolean" },
-        docs: { type: "string" }, within: { type: "string" }, "first-frame-within": { type: "string" } } });
+        docs: { type: "string" }, within: { type: "string" } } });
     const engine = ENGINES[options.engine];
     const [folder, judge, out, ...named] = positionals;
     const setupOf = check => ({ ...check.setup, insecureCertificates: options.https });
