@@ -12,13 +12,13 @@ const BROWSER = process.env.MINIBROWSER ?? readdirSync("/usr/lib")
     .map(folder => path.join("/usr/lib", folder, "webkit2gtk-4.1/MiniBrowser")).find(existsSync);
 
 // The driver's answer to one command, or its error as an exception.
-async function command(base, method, path, body) {
-    const response = await fetch(base + path, {
+async function command(base, method, route, body) {
+    const response = await fetch(base + route, {
         method, headers: { "Content-Type": "application/json" }, body: body && JSON.stringify(body),
     });
     const { value } = await response.json();
     if (!response.ok)
-        throw new Error(`WebDriver ${method} ${path}: ${value?.error}: ${value?.message}`);
+        throw new Error(`WebDriver ${method} ${route}: ${value?.error}: ${value?.message}`);
     return value;
 }
 
@@ -62,8 +62,8 @@ class WebDriverTab {
         }
     }
 
-    send(method, path, body) {
-        return command(this.session.base, method, path, body);
+    send(method, route, body) {
+        return command(this.session.base, method, route, body);
     }
 
     async version() {
@@ -87,11 +87,10 @@ class WebDriverTab {
         await this.send("DELETE", "/actions");
     }
 
-    // WebKitWebDriver 2.52 ends a right drag with a move of no button, and
-    // the page never sees the release: a right press opens (or, as here,
-    // asks for) the context menu, after which the driver's own events go
-    // astray. A real right drag, from the X server's test extension, is
-    // released as it should be.
+    // WebKitWebDriver 2.52 ends its own right drag with a move of no button:
+    // after the press's context-menu event the page never sees the release.
+    // A real right drag, from the X server's test extension, is released as
+    // it should be.
     async drag(button, [x0, y0], [x1, y1]) {
         if (button === "left") {
             return this.perform(pointer("pointer", "mouse", [
