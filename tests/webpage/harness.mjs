@@ -119,7 +119,7 @@ class Session {
         return file;
     }
 
-    // Judges the window's frame, in a picture of the viewport, against the
+    // Judges the window's frame, in a picture of the unscrolled page, against the
     // model after every input so far.
     async frame(label) {
         const file = await this.picture(label);
