@@ -18,7 +18,8 @@ windows)
     PRESET=windows BUILD=$COPY/build-windows TESTS=$ROOT/build/tests
     export WINEPREFIX=$COPY/wine
     trap 'sh "$ROOT/tests/wine-prefix.sh" end "$WINEPREFIX"' EXIT
-    export ORBITVIEWER_COMMAND="sh \"$ROOT/tests/run-under-wine.sh\" \"$BUILD/orbitviewer.exe\" -platform windows:dpiawareness=2"
+    ORBITVIEWER_COMMAND="sh \"$ROOT/tests/run-under-wine.sh\" \"$BUILD/orbitviewer.exe\""
+    export ORBITVIEWER_COMMAND="$ORBITVIEWER_COMMAND -platform windows:dpiawareness=2"
     ;;
 web)
     # The checks judge the copy's page with this checkout's native judge,

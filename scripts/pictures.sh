@@ -21,4 +21,7 @@ make_picture() {
 # Each line's name and steps, without the blanks around them.
 while IFS=$'\t' read -r name steps; do
     make_picture "$name" "$steps"
-done < <(awk -F'|' '!/^#/ && NF >= 3 { for (i = 1; i <= 3; i += 2) gsub(/^[ \t]+|[ \t]+$/, "", $i); print $1 "\t" $3 }' "$LIST")
+done < <(awk -F'|' '!/^#/ && NF >= 3 {
+    for (i = 1; i <= 3; i += 2) gsub(/^[ \t]+|[ \t]+$/, "", $i)
+    print $1 "\t" $3
+}' "$LIST")

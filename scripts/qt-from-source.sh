@@ -70,7 +70,8 @@ QT_COMMON_OPTIONS=(
 # headers tabletevent and direct2d need; 6.4 builds directwrite3's font
 # database only with direct2d, though the platform plugin asks for it.
 qt_windows_options() {
-    QT_OPTIONS=("${QT_NATIVE_OPTIONS[@]}" "${QT_COMMON_OPTIONS[@]}" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DINPUT_opengl=dynamic
+    QT_OPTIONS=("${QT_NATIVE_OPTIONS[@]}" "${QT_COMMON_OPTIONS[@]}"
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DINPUT_opengl=dynamic
         -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF)
 }
 
@@ -83,7 +84,8 @@ QT_GLES_PACKAGES=(libgles-dev libegl-dev libx11-dev libx11-xcb-dev libxcb1-dev l
     libxcb-shm0-dev libxcb-sync-dev libxcb-xfixes0-dev libxcb-xinerama0-dev libxcb-xkb-dev libxcb-xinput-dev
     libxcb-util-dev libxkbcommon-dev libxkbcommon-x11-dev libxrender-dev libfontconfig-dev libfreetype-dev)
 qt_gles_options() {
-    QT_OPTIONS=("${QT_NATIVE_OPTIONS[@]}" "${QT_COMMON_OPTIONS[@]}" -DINPUT_opengl=es2 -DFEATURE_xcb=ON -DFEATURE_xcb_egl_plugin=ON
+    QT_OPTIONS=("${QT_NATIVE_OPTIONS[@]}" "${QT_COMMON_OPTIONS[@]}"
+        -DINPUT_opengl=es2 -DFEATURE_xcb=ON -DFEATURE_xcb_egl_plugin=ON
         -DFEATURE_eglfs=ON -DFEATURE_eglfs_x11=ON -DFEATURE_kms=OFF -DFEATURE_gbm=OFF -DFEATURE_libinput=OFF
         -DFEATURE_tslib=OFF -DFEATURE_system_freetype=ON -DFEATURE_fontconfig=ON)
 }
@@ -101,7 +103,8 @@ qt_wasm_options() {
     local emscripten
     emscripten=$(dpkg-query -W -f='${Version}' emscripten)
     # shellcheck disable=SC2191  # the "=" is part of the options brace expansion writes
-    QT_OPTIONS=("${QT_COMMON_OPTIONS[@]}" -DCMAKE_BUILD_TYPE=MinSizeRel -DQT_QMAKE_TARGET_MKSPEC=wasm-emscripten -DQT_HOST_PATH=/usr
+    QT_OPTIONS=("${QT_COMMON_OPTIONS[@]}"
+        -DCMAKE_BUILD_TYPE=MinSizeRel -DQT_QMAKE_TARGET_MKSPEC=wasm-emscripten -DQT_HOST_PATH=/usr
         -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(gcc -print-multiarch)/cmake" -DFEATURE_thread=OFF
         -DFEATURE_sse2=OFF -DFEATURE_harfbuzz=OFF
         -DFEATURE_{style_stylesheet,graphicsview,graphicseffect,textodfwriter,textmarkdownreader,textmarkdownwriter}=OFF
@@ -221,7 +224,8 @@ qt_prefix() {
     # The notices are of the third-party files the compiler read, as Ninja
     # recorded them. The compiler is read as CMake found it: a toolchain file
     # that names it (Emscripten's) leaves it out of the cache.
-    compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/*/CMakeCXXCompiler.cmake | head -n 1)
+    compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/*/CMakeCXXCompiler.cmake |
+        head -n 1)
     ninja -C "$build" -t deps | sed -n 's/^    //p' | sort -u | (cd "$build" && xargs -d '\n' realpath -m) |
         sed -n "s|^$source/||p" | sort -u >"$build/compiled"
     if [ -z "$compiler" ] || ! cp -r "$source/LICENSES" "$prefix/LICENSES" ||

@@ -51,7 +51,8 @@ apt_get_waiting() {
     errors=$(mktemp)
     while ! as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=10 "$@" 2>"$errors"; do
         status=1
-        grep -qE 'Could not get lock|Unable to (acquire|lock)' "$errors" && [ $((SECONDS - started)) -lt "$limit" ] || break
+        grep -qE 'Could not get lock|Unable to (acquire|lock)' "$errors" || break
+        [ $((SECONDS - started)) -lt "$limit" ] || break
         [ -n "$said" ] || echo "Another apt or dpkg holds its locks; waiting for it (up to $limit s) ..." >&2
         said=1 status=0
         sleep 5
