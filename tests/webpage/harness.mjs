@@ -1,18 +1,13 @@
-// Runs the page's checks (checkpage.mjs) in one browser engine:
+// Runs checkpage.mjs's checks in one engine, each in a browser of its own,
+// on a copy of the served folder whose page loads pagehooks.js first:
 //
 //     node checkpage.mjs --engine=chromium|firefox|webkit [--server=python|nginx|caddy] [--https]
 //         [--docs=<docs/platforms.md>] [--within=<bytes>]
 //         <served folder> <webframecheck> <output folder> [check...]
 //
-// Serves a copy of the folder whose page loads pagehooks.js first, and runs
-// each check the engine can set up (all of them unless some are named) in
-// a browser of its own. A Session drives the page through the engine's
-// adapter, which opens it, evaluates scripts, takes pictures and sends
-// input, and judges each frame with webframecheck against the camera model
-// after every input so far. Frames and pictures go to the output folder.
-// Prints each check's results, its browser's version and the first frame's
-// time; exits 0 only when every check passed, and ends every browser and
-// server either way.
+// Without names, runs every check whose setup the engine offers. Each frame
+// is judged by webframecheck against the camera model after the inputs so
+// far; frames and pictures go to the output folder.
 import assert from "node:assert/strict";
 import { spawnSync } from "node:child_process";
 import { mkdirSync, writeFileSync } from "node:fs";
@@ -47,7 +42,7 @@ function qtWindow() {
         pixels: [canvas.width, canvas.height], ratio: devicePixelRatio,
         webgl: !gl ? 0 : window.WebGL2RenderingContext && gl instanceof WebGL2RenderingContext ? 2 : 1,
         scrollWidth: document.scrollingElement.scrollWidth,
-        viewport: document.querySelector("meta[name=viewport]").content,
+        viewport: document.querySelector("meta[name=viewport]").content, firstDraw: window.__check.firstDraw,
     };
 }
 // The page's message when the viewer could not start or has stopped, or
@@ -59,11 +54,11 @@ export const failed = () => document.getElementById("status")?.classList.contain
 // camera script, and what the check found.
 class Session {
     constructor(name, options) {
-        Object.assign(this, { name, options, script: [], results: [] });
+        Object.assign(this, { name, options, script: [] });
     }
 
     say(line) {
-        this.results.push(line);
+        console.log(`  ${this.options.engine} ${this.name}: ${line}`);
     }
 
     waitFor(probe, what) {
@@ -80,18 +75,12 @@ class Session {
         await this.settle();
         const window = this.window = await this.tab.evaluate(qtWindow);
         assert(window, "no Qt window in the page");
-        window.firstDraw = await this.tab.evaluate(() => window.__check.firstDraw);
         this.say(`first frame drawn ${window.firstDraw.toFixed(0)} ms after navigation began`);
-        assert(window.windows === 1 && window.title === TITLE && window.tab === TITLE, `the page shows `
-            + `${window.windows} windows, the first titled ${JSON.stringify(window.title)} and the tab `
-            + `${JSON.stringify(window.tab)}, not one titled ${JSON.stringify(TITLE)}`);
         // Qt sizes the canvas in device pixels, rounding the scaled size.
         const pixels = Math.round(SIZE * window.ratio);
-        assert(window.width === SIZE && window.height === SIZE && window.pixels.every(side => side === pixels),
-            `the client area is ${window.width} x ${window.height} CSS pixels and ${window.pixels.join(" x ")} canvas `
-            + `pixels, not ${SIZE} x ${SIZE} and ${pixels} x ${pixels} at ratio ${window.ratio}`);
-        for (const [property, value] of Object.entries(expected))
-            assert.equal(window[property], value, `the window's ${property} is ${window[property]}, not ${value}`);
+        const wanted = { windows: 1, title: TITLE, tab: TITLE, width: SIZE, height: SIZE, pixels: [pixels, pixels] };
+        for (const [property, value] of Object.entries({ ...wanted, ...expected }))
+            assert.deepEqual(window[property], value, `the window's ${property}`);
         this.say(`one window, ${JSON.stringify(TITLE)} (the tab's title too), ${SIZE} x ${SIZE}, `
             + `${pixels} x ${pixels} device pixels, WebGL ${window.webgl}`);
         await this.frame("first");
@@ -138,23 +127,27 @@ class Session {
         return [this.window.x + x, this.window.y + y];
     }
 
-    // Sends a drag, and adds to the camera script what reached the window:
-    // where the browser put each pointer event, in the window's CSS pixels,
-    // rounded as the window rounds them (a browser may place the pointer
-    // between CSS pixels at a fractional ratio).
-    async input(label, send, [press, release]) {
-        await this.tab.evaluate(() => { window.__check.pointer = []; });
+    // Sends input, and adds to the camera script what reached the window:
+    // from the press on, each pointer event where the browser put it, in the
+    // window's CSS pixels, rounded as the window rounds them (a browser may
+    // place the pointer between CSS pixels at a fractional ratio); or each
+    // wheel delta, which Qt's web platform turns into an angle delta of the
+    // opposite sign (a page scrolls down where a wheel turns towards you).
+    async input(label, send, [press, release] = []) {
+        await this.tab.evaluate(() => { window.__check.input = []; });
         await send();
         await this.settle();
-        const events = await this.tab.evaluate(() => window.__check.pointer);
-        const down = events.findIndex(event => event.type === "pointerdown");
-        assert(down >= 0 && events.at(-1).type === "pointerup",
-            `${label}: the page saw no press and release, but ${JSON.stringify(events)}`);
+        const seen = await this.tab.evaluate(() => window.__check.input);
+        const events = press ? seen.slice(seen.findIndex(event => event.type === "pointerdown"))
+            : seen.filter(event => event.type === "wheel");
+        assert(press ? events.length > 1 && events.at(-1).type === "pointerup"
+            : events.length && events.every(event => event.deltaMode === 0),
+            `${label}: the page saw ${JSON.stringify(seen)}, not a press and release, or wheel events in pixels`);
         const round = value => Math.sign(value) * Math.round(Math.abs(value));
         const at = event => `${round(event.x - this.window.x)} ${round(event.y - this.window.y)}`;
         const step = { pointerdown: event => `${press} ${at(event)}`, pointermove: event => `M ${at(event)}`,
-                       pointerup: () => release };
-        this.script.push(...events.slice(down).map(event => step[event.type](event)));
+                       pointerup: () => release, wheel: event => `Z ${-Math.round(event.deltaY)}` };
+        this.script.push(...events.map(event => step[event.type](event)));
         await this.frame(label);
     }
 
@@ -169,18 +162,8 @@ class Session {
         return this.input("touch-drag", () => this.tab.touchDrag(this.at(start), this.at(end)), ["R", "r"]);
     }
 
-    // Qt's web platform turns each wheel event's delta, in pixels, into an
-    // angle delta of the opposite sign: a page scrolls down where a desktop
-    // wheel turns towards the user.
-    async wheel(at, deltaY) {
-        await this.tab.evaluate(() => { window.__check.wheel = []; });
-        await this.tab.wheel(this.at(at), deltaY);
-        await this.settle();
-        const seen = await this.tab.evaluate(() => window.__check.wheel);
-        assert(seen.length && seen.every(event => event.deltaMode === 0),
-            `the page saw ${JSON.stringify(seen)}, not wheel events in pixels`);
-        this.script.push(...seen.map(event => `Z ${-Math.round(event.deltaY)}`));
-        await this.frame(`wheel ${seen.map(event => event.deltaY).join(" ")}`);
+    wheel(at, deltaY) {
+        return this.input(`wheel ${deltaY}`, () => this.tab.wheel(this.at(at), deltaY));
     }
 }
 
@@ -190,17 +173,15 @@ const ENGINES = { ...engines, webkit };
 // what the engine must set up before opening the page, the fault the page
 // plants, and the check. Returns the process's exit status.
 export async function runChecks(checks) {
-    const { values: options, positionals } = parseArgs({ allowPositionals: true, options: {
-        engine: { type: "string" }, server: { type: "string", default: "python" }, https: { type: "boolean" },
-        docs: { type: "string" }, within: { type: "string" } } });
+    const { values: options, positionals: [folder, judge, out, ...named] } = parseArgs({ allowPositionals: true,
+        options: { engine: { type: "string" }, server: { type: "string", default: "python" },
+                   https: { type: "boolean" }, docs: { type: "string" }, within: { type: "string" } } });
     const engine = ENGINES[options.engine];
-    const [folder, judge, out, ...named] = positionals;
     const setupOf = check => ({ ...check.setup, insecureCertificates: options.https });
     const offered = Object.keys(checks).filter(name => Object.entries(setupOf(checks[name]))
         .every(([need, wanted]) => !wanted || engine?.offers.includes(need)));
     if (!engine || !out || named.some(name => !offered.includes(name))) {
-        console.error(`usage: checkpage.mjs --engine=${Object.keys(ENGINES).join("|")} [options] <served folder> `
-            + `<webframecheck> <output folder> [${engine ? offered.join("|") : "check"}...]`);
+        console.error(`usage: as harness.mjs says; this engine offers ${offered.join(", ")}`);
         return 2;
     }
     Object.assign(options, { folder, judge, out });
@@ -209,23 +190,20 @@ export async function runChecks(checks) {
     let failures = 0;
     try {
         for (const name of named.length ? named : offered) {
-            const check = checks[name];
             const session = new Session(name, options);
-            let passed = false;
             try {
-                session.tab = await engine.Tab.open(engine, setupOf(check), `${server.url}#${check.fault ?? ""}`);
+                session.tab = await engine.Tab.open(engine, setupOf(checks[name]),
+                    `${server.url}#${checks[name].fault ?? ""}`);
                 session.say(await session.tab.version());
-                await check.run(session);
-                passed = true;
+                await checks[name].run(session);
+                console.log(`PASS: ${options.engine} ${name}`);
             } catch (error) {
                 session.say(error.message);
+                console.log(`FAIL: ${options.engine} ${name}`);
+                failures += 1;
             } finally {
                 await session.tab?.close().catch(() => {});
             }
-            for (const line of session.results)
-                console.log(`  ${options.engine} ${name}: ${line}`);
-            console.log(`${passed ? "PASS" : "FAIL"}: ${options.engine} ${name}`);
-            failures += !passed;
         }
     } finally {
         server.stop();

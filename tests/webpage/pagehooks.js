@@ -1,12 +1,12 @@
 // The check's copy of the page loads this before its own script, in every
 // browser alike. It counts the frames WebGL draws and notes when the first
-// was drawn (milliseconds since navigation began), keeps the pointer events
-// and the wheel events as the browser delivered them and every state
+// was drawn (milliseconds since navigation began), keeps the pointer and
+// wheel events as the browser delivered them and every state
 // of the download's progress the page showed, and plants the fault that
 // the page's address names after its '#'.
 "use strict";
 (() => {
-  const record = window.__check = { draws: 0, firstDraw: null, pointer: [], wheel: [], progress: [] };
+  const record = window.__check = { draws: 0, firstDraw: null, input: [], progress: [] };
   const contexts = [window.WebGLRenderingContext, window.WebGL2RenderingContext].filter(Boolean);
   for (const type of contexts) {
     const drawArrays = type.prototype.drawArrays;
@@ -16,16 +16,15 @@
       return drawArrays.apply(this, args);
     };
   }
-  for (const type of ["pointerdown", "pointermove", "pointerup"]) {
-    addEventListener(type, event => record.pointer.push({ type, x: event.clientX, y: event.clientY }),
-                     { capture: true, passive: true });
+  // Wheel events count only over the viewer's screen, where they reach its
+  // window. (WebKitWebDriver follows each wheel action with its opposite at
+  // the page's corner.)
+  for (const type of ["pointerdown", "pointermove", "pointerup", "wheel"]) {
+    addEventListener(type, event => {
+      if (type !== "wheel" || event.composedPath().includes(document.getElementById("screen")))
+        record.input.push({ type, x: event.clientX, y: event.clientY, deltaY: event.deltaY, deltaMode: event.deltaMode });
+    }, { capture: true, passive: true });
   }
-  // Only those over the viewer's screen reach its window. (WebKitWebDriver
-  // follows each wheel action with its opposite at the page's corner.)
-  addEventListener("wheel", event => {
-    if (event.composedPath().includes(document.getElementById("screen")))
-      record.wheel.push({ deltaY: event.deltaY, deltaMode: event.deltaMode });
-  }, { capture: true, passive: true });
 
   addEventListener("DOMContentLoaded", () => {
     const status = document.getElementById("status");

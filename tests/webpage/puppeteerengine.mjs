@@ -8,12 +8,11 @@ import puppeteer from "puppeteer-core";
 const PHONE = { width: 360, height: 740, deviceScaleFactor: 2, isMobile: true, hasTouch: true };
 const viewport = setup => setup.phone ? PHONE : { width: 900, height: 860, deviceScaleFactor: setup.ratio ?? 1 };
 
-// What Chromium does by itself is turned off: this machine's network is
-// closed, and a check must see only the page's own work. It draws WebGL on
-// the CPU, through SwiftShader, only when asked.
-const CHROMIUM_FLAGS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-    "--disable-background-networking", "--disable-component-update", "--disable-sync", "--disable-extensions",
-    "--disable-default-apps", "--mute-audio", "--use-angle=swiftshader", "--enable-unsafe-swiftshader"];
+// Besides what Puppeteer turns off, Chromium fetches no components, for a
+// check must see only the page's own work; and it draws WebGL on the CPU,
+// through SwiftShader, only when asked.
+const CHROMIUM_FLAGS = ["--no-sandbox", "--disable-gpu", "--disable-component-update", "--use-angle=swiftshader",
+    "--enable-unsafe-swiftshader"];
 
 const chromium = {
     offers: ["webgl1", "ratio", "phone", "throttle", "noWebgl", "insecureCertificates"],
@@ -33,11 +32,7 @@ const firefox = {
     launch: setup => puppeteer.launch({
         browser: "firefox", protocol: "webDriverBiDi", headless: false, defaultViewport: viewport(setup),
         executablePath: process.env.FIREFOX ?? "/usr/bin/firefox-esr", acceptInsecureCerts: setup.insecureCertificates,
-        extraPrefsFirefox: {
-            "browser.shell.checkDefaultBrowser": false, "datareporting.policy.dataSubmissionEnabled": false,
-            "toolkit.telemetry.enabled": false, "app.update.enabled": false,
-            "webgl.enable-webgl2": !setup.webgl1, "webgl.disabled": !!setup.noWebgl,
-        },
+        extraPrefsFirefox: { "webgl.enable-webgl2": !setup.webgl1, "webgl.disabled": !!setup.noWebgl },
     }),
 };
 

@@ -84,6 +84,8 @@ const SERVERS = {
     caddy: { config: caddyConfig, command: config => ["caddy", "run", "--adapter", "caddyfile", "--config", config] },
 };
 
+// Starts kind's server and waits until it answers; returns its address and
+// the function that ends it.
 async function start(kind, root, dir, certificate, port, docs) {
     const config = path.join(dir, `${kind}.conf`);
     writeFileSync(config, SERVERS[kind].config?.(root, dir, certificate, port, docs) ?? "");
@@ -91,23 +93,20 @@ async function start(kind, root, dir, certificate, port, docs) {
     const server = spawn(program, args, { stdio: ["ignore", "ignore", "pipe"], env: { ...process.env, HOME: dir } });
     let said = "";
     server.stderr.on("data", chunk => { said += chunk; });
-    const listening = () => server.exitCode === null && new Promise(resolve => net.connect(port, "127.0.0.1")
-        .on("connect", function () { this.destroy(); resolve(true); }).on("error", () => resolve(false)));
-    await poll(async () => await listening() || server.exitCode !== null, 10000, `${program} to serve ${config}`);
+    const url = `${certificate ? "https" : "http"}://127.0.0.1:${port}/index.html`;
+    // Any answer will do, a refused certificate's too.
+    const answers = () => fetch(url, { method: "HEAD" }).then(() => true, error => error.cause?.code !== "ECONNREFUSED");
+    await poll(async () => server.exitCode !== null || await answers(), 10000, `${program} to serve ${config}`);
     if (server.exitCode !== null)
         throw new Error(`${program} did not serve ${config}: ${said.trim()}`);
-    return () => server.kill();
+    return { url, stop: () => server.kill() };
 }
 
-// Serves folder's page from kind ("python", "nginx" or "caddy"); returns
-// its address and the function that ends the server.
+// Serves folder's page from kind ("python", "nginx" or "caddy").
 export async function serve(kind, folder, out, { secure, docs }) {
     const dir = path.resolve(out, `${kind}-${secure ? "https" : "http"}`);
     const root = path.join(dir, "page");
     mkdirSync(dir, { recursive: true });
     copyPage(folder, root);
-    const certificate = secure && makeCertificate(dir);
-    const port = await freePort();
-    const stop = await start(kind, root, dir, certificate, port, docs);
-    return { url: `${secure ? "https" : "http"}://127.0.0.1:${port}/index.html`, stop };
+    return start(kind, root, dir, secure && makeCertificate(dir), await freePort(), docs);
 }

@@ -22,16 +22,13 @@ async function command(base, method, route, body) {
     return value;
 }
 
+// A driver of the tab's own, ready for a session.
 async function startDriver() {
     const port = await freePort();
     const driver = spawn(DRIVER, [`--port=${port}`, "--host=127.0.0.1"], { stdio: "ignore" });
     const base = `http://127.0.0.1:${port}`;
-    try {
-        await poll(() => command(base, "GET", "/status").then(status => status.ready, () => false), 30000, DRIVER);
-    } catch (error) {
-        driver.kill();
-        throw error;
-    }
+    await poll(() => command(base, "GET", "/status").then(status => status.ready, () => false), 30000, DRIVER)
+        .catch(error => { driver.kill(); throw error; });
     return { driver, base };
 }
 

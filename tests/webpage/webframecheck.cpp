@@ -1,9 +1,9 @@
 // Judges a frame read from a web page against where the camera model puts
 // the square: the picture's image file, the window's logical size, the
 // inputs that reached the camera since the page opened, as a camera script,
-// and the window's place in the picture ("x,y,width,height" in its pixels;
-// all of it when left out). Prints what is wrong, or how many pixels it
-// judged; exits 1 on a wrong frame, 2 on a wrong call.
+// and the window's place in the picture ("x,y,width,height" in its pixels).
+// Prints what is wrong, or how many pixels it judged; exits 1 on a wrong
+// frame, 2 on a wrong call.
 #include "camerascript.h"
 #include "orbitcontrols.h"
 #include "squareoutline.h"
@@ -18,19 +18,13 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 5 && args.size() != 6) {
-        QTextStream(stderr) << "usage: webframecheck <picture.png> <width> <height> <camera script> "
-                               "[x,y,width,height]\n";
-        return 2;
-    }
-    QImage frame(args.at(1));
-    const int width = args.at(2).toInt(), height = args.at(3).toInt();
     const QStringList place = args.value(5).split(',');
-    if (place.size() == 4)
-        frame = frame.copy(place.at(0).toInt(), place.at(1).toInt(), place.at(2).toInt(), place.at(3).toInt());
-    if (frame.isNull() || width <= 0 || height <= 0 || (args.size() == 6 && place.size() != 4)) {
-        QTextStream(stderr) << "webframecheck: cannot read " << args.at(1) << " or the size " << width << " x "
-                            << height << "\n";
+    const int width = args.value(2).toInt(), height = args.value(3).toInt();
+    const QImage frame = QImage(args.value(1)).copy(place.value(0).toInt(), place.value(1).toInt(),
+                                                    place.value(2).toInt(), place.value(3).toInt());
+    if (args.size() != 6 || place.size() != 4 || frame.isNull() || width <= 0 || height <= 0) {
+        QTextStream(stderr) << "usage: webframecheck <picture.png> <width> <height> <camera script> "
+                               "<x,y,width,height>, with a picture that holds that place\n";
         return 2;
     }
 
