@@ -15,20 +15,19 @@ case $PLATFORM in
 windows)
     # The native tests drive the copy's viewer, in a prefix of its own, as
     # the windows preset's tests do.
-    PRESET=windows BUILD=$COPY/build-windows TESTS=$ROOT/build/tests
+    PRESET=windows TESTS=$(preset_dir release)/tests
     export WINEPREFIX=$COPY/wine
     trap 'sh "$ROOT/tests/wine-prefix.sh" end "$WINEPREFIX"' EXIT
-    ORBITVIEWER_COMMAND="sh \"$ROOT/tests/run-under-wine.sh\" \"$BUILD/orbitviewer.exe\""
-    export ORBITVIEWER_COMMAND="$ORBITVIEWER_COMMAND -platform windows:dpiawareness=2"
     ;;
 web)
     # The checks judge the copy's page with this checkout's native judge,
     # through the harness (and the Puppeteer) its wasm tests installed.
-    PRESET=wasm BUILD=$COPY/build-wasm TESTS=$COPY/build-wasm
-    export ORBITVIEWER_WEBFRAMECHECK=$ROOT/build/tests/webframecheck
-    export ORBITVIEWER_PAGE_CHECK=$ROOT/build-wasm/page-check/checkpage.mjs
+    PRESET=wasm
+    ORBITVIEWER_WEBFRAMECHECK=$(preset_dir release)/tests/webframecheck
+    ORBITVIEWER_PAGE_CHECK=$(preset_dir wasm)/page-check/checkpage.mjs
+    export ORBITVIEWER_WEBFRAMECHECK ORBITVIEWER_PAGE_CHECK
     ;;
-*) PRESET=release BUILD=$COPY/build TESTS=$COPY/build/tests ;;
+*) PRESET=release ;;
 esac
 # A test that hangs is a test that has failed.
 TEST_TIMEOUT=${MUTATE_TEST_TIMEOUT:-180}
@@ -43,17 +42,27 @@ copy_sources() {
     (cd "$ROOT" && tar --exclude='./build*' --exclude=./.git -cf - .) | tar -xmf - -C "$COPY"
 }
 
+# Builds the copy into BUILD; the tests run in the web build's folder, or in
+# the tests folder of the Linux build or, for Windows, of the native one.
 # The Windows viewer finds Qt and the compiler's runtime through the path
 # its build wrote.
 build_copy() {
-    (cd "$COPY" && cmake --preset "$PRESET" >/dev/null && cmake --build --preset "$PRESET" >"$LOGS/build.log" 2>&1) ||
+    BUILD=$(preset_dir "$PRESET" "$COPY")
+    if [ -z "$BUILD" ] || ! cmake --build "$BUILD" >"$LOGS/build.log" 2>&1; then
         return 1
-    if [ "$PLATFORM" = windows ]; then
+    fi
+    case $PLATFORM in
+    windows)
         ORBITVIEWER_WINE_PATH=$(cat "$BUILD/tests/wine-path") || return 1
         ORBITVIEWER_TEST_TIME_FACTOR=$(sed -n 's/^ORBITVIEWER_TEST_TIME_FACTOR:STRING=//p' "$BUILD/CMakeCache.txt")
-        export ORBITVIEWER_WINE_PATH ORBITVIEWER_TEST_TIME_FACTOR
+        ORBITVIEWER_COMMAND="sh \"$ROOT/tests/run-under-wine.sh\" \"$BUILD/orbitviewer.exe\""
+        ORBITVIEWER_COMMAND+=" -platform windows:dpiawareness=2"
+        export ORBITVIEWER_WINE_PATH ORBITVIEWER_TEST_TIME_FACTOR ORBITVIEWER_COMMAND
         sh "$ROOT/tests/wine-prefix.sh" new "$WINEPREFIX"
-    fi
+        ;;
+    web) TESTS=$BUILD ;;
+    *) TESTS=$BUILD/tests ;;
+    esac
 }
 
 # Replaces the one occurrence of $2 in file $1 (of the copy) by $3; "\n" in

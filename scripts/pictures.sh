@@ -13,7 +13,7 @@ leave_session
 
 make_picture() {
     local name=$1 steps=$2 file=$ROOT/docs/controls/$1.png
-    QT_SCALE_FACTOR=0.5 in_private_display "$ROOT/build/screenshot" --input "$steps" "$file"
+    QT_SCALE_FACTOR=0.5 in_private_display "$BUILD_DIR/screenshot" --input "$steps" "$file"
     optipng -quiet -o7 -strip all "$file"
     echo "docs/controls/$name.png"
 }

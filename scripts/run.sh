@@ -6,6 +6,6 @@ ensure_packages "${BUILD_PACKAGES[@]}"
 build_preset release orbitviewer
 
 [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] ||
-    fail "Built $ROOT/build/orbitviewer, but there is no display to open it on" \
+    fail "Built $BUILD_DIR/orbitviewer, but there is no display to open it on" \
         "(neither DISPLAY nor WAYLAND_DISPLAY is set)."
-exec "$ROOT/build/orbitviewer"
+exec "$BUILD_DIR/orbitviewer"

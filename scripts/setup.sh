@@ -124,12 +124,20 @@ in_private_display() {
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
 }
 
-# Configures preset $1 and builds the targets that follow it (all without).
+# Configures preset $1 of the checkout, or of source tree $2, and prints
+# its build folder as CMake reports it.
+preset_dir() {
+    (cd "${2:-$ROOT}" && cmake --preset "$1" | sed -n 's/^-- Build files have been written to: //p')
+}
+
+# Configures preset $1 and builds the targets that follow it (all without);
+# BUILD_DIR is then its build folder.
 build_preset() {
     local preset=$1
     shift
-    (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" ${1:+--target "$@"}) ||
-        exit 1
+    BUILD_DIR=$(preset_dir "$preset")
+    [ -n "$BUILD_DIR" ] || exit 1
+    (cd "$ROOT" && cmake --build --preset "$preset" ${1:+--target "$@"}) || exit 1
 }
 
 # Workflow preset $1: configures, builds, tests and packages as it says, in

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# The viewer as a web page in build-wasm/web, built against Qt for
-# WebAssembly from Debian's source: the wasm workflow preset, whose tests
-# check the page in Chromium and Firefox and weigh its download
-# (docs/platforms.md lists the checks), then the mutation list's web
-# faults. Debian 12's Emscripten is too old for any Qt 6, so elsewhere it
-# all runs in a fresh Debian 13 root (scripts/test-in-debian-root.sh).
-# Needs root.
+# The viewer as a web page, built against Qt for WebAssembly from Debian's
+# source: the wasm workflow preset, whose tests check the page in Chromium,
+# Firefox and WebKit and as nginx and Caddy serve it (docs/platforms.md
+# lists the checks), then the mutation list's web faults. Debian 12's
+# Emscripten is too old for any Qt 6, so elsewhere it all runs in a fresh
+# Debian 13 root (scripts/test-in-debian-root.sh). Needs root.
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
 
@@ -37,4 +36,4 @@ export ORBITVIEWER_WASM_QT
 build_preset release webframecheck
 run_workflow wasm --fresh
 MUTATE_PLATFORM=web in_private_display bash "$ROOT/scripts/mutate.sh"
-echo "== The page passed; serve build-wasm/web to use it (python3 -m http.server -d build-wasm/web -b 127.0.0.1 8000)"
+echo "== The page passed; its served folder is web/ in the wasm build folder"

@@ -16,21 +16,21 @@ install_dependencies() {
 }
 
 # One run at a time in a checkout (runs from other clones share only the Qt
-# build), under flock, which alone holds the lock, so that no Wine process
-# inherits it; in an X server large enough for the widest window at scale 2.
+# build), under flock on this script, which alone holds the lock, so that no
+# Wine process inherits it; in an X server large enough for the widest
+# window at scale 2.
 if [ -z "${ORBITVIEWER_WINDOWS_RUN:-}" ]; then
     install_dependencies
     leave_session
-    mkdir -p "$ROOT/build-windows"
-    lock=$ROOT/build-windows/.run-lock
-    flock -n "$lock" true || echo "== Waiting for another run of scripts/windows.sh in this checkout"
-    ORBITVIEWER_WINDOWS_RUN=1 exec flock -o "$lock" xvfb-run -a -s "-screen 0 2560x2048x24 -noreset" \
-        bash "$ROOT/scripts/windows.sh" "$@"
+    self=$ROOT/scripts/windows.sh
+    flock -n "$self" true || echo "== Waiting for another run of scripts/windows.sh in this checkout"
+    ORBITVIEWER_WINDOWS_RUN=1 exec flock -o "$self" xvfb-run -a -s "-screen 0 2560x2048x24 -noreset" \
+        bash "$self" "$@"
 fi
 
 ORBITVIEWER_WINDOWS_QT=$(qt_prefix windows)
 export ORBITVIEWER_WINDOWS_QT
 build_preset release tst_orbitviewer
-echo "== The windows workflow (build-windows/), under $(wine --version)"
+echo "== The windows workflow, under $(wine --version)"
 run_workflow windows --fresh
 MUTATE_PLATFORM=windows bash "$ROOT/scripts/mutate.sh"
