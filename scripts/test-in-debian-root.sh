@@ -2,16 +2,10 @@
 # Runs the test command, the benchmark or the web command as a new user of a
 # Debian release would: in a fresh minimal root that mmdebstrap makes from
 # the archive this machine's apt uses (or DEBIAN_MIRROR) and takes down
-# again, with this checkout's working tree copied into it. Needs root.
-#
-#   scripts/test-in-debian-root.sh <suite> [stage...]
-#   scripts/test-in-debian-root.sh <suite> bench [runs]
-#   scripts/test-in-debian-root.sh <suite> web
-#   scripts/test-in-debian-root.sh --arch arm64|armhf <suite> [release]
-#
-# e.g. "trixie release" runs the Release suite on Debian 13. With web, the
-# root shares this machine's Qt for WebAssembly, and the served folder and
-# the check's pictures come back into build-wasm/.
+# again, with this checkout's working tree copied into it (USAGE below).
+# Needs root. "trixie release" runs the Release suite on Debian 13. With
+# web, the root shares this machine's Qt for WebAssembly, and the served
+# folder and the check's pictures come back into build-wasm/.
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
 
