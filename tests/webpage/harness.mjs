@@ -117,7 +117,7 @@ class Session {
         const script = this.script.join("; ");
         const judged = spawnSync(this.options.judge, [file, String(SIZE), String(SIZE), script, place],
             { encoding: "utf8" });
-        const verdict = (judged.stdout + judged.stderr).trim();
+        const verdict = String(judged.error ?? judged.stdout + judged.stderr).trim();
         assert.equal(judged.status, 0, `${label}: the frame (${file}) does not match the camera after `
             + `'${script || "no input"}': ${verdict}`);
         this.say(`${label}: ${verdict}`);

@@ -28,7 +28,7 @@ const chromium = {
 // Headless Firefox offers no WebGL here, so it runs in the display the test
 // is given.
 const firefox = {
-    offers: ["webgl1", "ratio", "noWebgl", "insecureCertificates"],
+    offers: ["webgl1", "ratio", "phone", "noWebgl", "insecureCertificates"],
     launch: setup => puppeteer.launch({
         browser: "firefox", protocol: "webDriverBiDi", headless: false, defaultViewport: viewport(setup),
         executablePath: process.env.FIREFOX ?? "/usr/bin/firefox-esr", acceptInsecureCerts: setup.insecureCertificates,
