@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QImage>
+#include <QRect>
 #include <QTextStream>
 #include <QVector2D>
 
@@ -20,8 +21,8 @@ int main(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     const QStringList place = args.value(5).split(',');
     const int width = args.value(2).toInt(), height = args.value(3).toInt();
-    const QImage frame = QImage(args.value(1)).copy(place.value(0).toInt(), place.value(1).toInt(),
-                                                    place.value(2).toInt(), place.value(3).toInt());
+    const QRect where(place.value(0).toInt(), place.value(1).toInt(), place.value(2).toInt(), place.value(3).toInt());
+    const QImage frame = QImage(args.value(1)).copy(where);
     if (args.size() != 6 || place.size() != 4 || frame.isNull() || width <= 0 || height <= 0) {
         QTextStream(stderr) << "usage: webframecheck <picture.png> <width> <height> <camera script> "
                                "<x,y,width,height>, with a picture that holds that place\n";
