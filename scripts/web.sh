@@ -36,4 +36,4 @@ export ORBITVIEWER_WASM_QT
 build_preset release webframecheck
 run_workflow wasm --fresh
 MUTATE_PLATFORM=web in_private_display bash "$ROOT/scripts/mutate.sh"
-echo "== The page passed; its served folder is web/ in the wasm build folder"
+echo "== The page passed; serve $(preset_dir wasm)/web to use it"

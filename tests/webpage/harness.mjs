@@ -80,7 +80,8 @@ class Session {
         const pixels = Math.round(SIZE * window.ratio);
         const wanted = { windows: 1, title: TITLE, tab: TITLE, width: SIZE, height: SIZE, pixels: [pixels, pixels] };
         for (const [property, value] of Object.entries({ ...wanted, ...expected }))
-            assert.deepEqual(window[property], value, `the window's ${property}`);
+            assert.deepEqual(window[property], value,
+                `the window's ${property} is ${JSON.stringify(window[property])}, not ${JSON.stringify(value)}`);
         this.say(`one window, ${JSON.stringify(TITLE)} (the tab's title too), ${SIZE} x ${SIZE}, `
             + `${pixels} x ${pixels} device pixels, WebGL ${window.webgl}`);
         await this.frame("first");
@@ -181,7 +182,8 @@ export async function runChecks(checks) {
     const offered = Object.keys(checks).filter(name => Object.entries(setupOf(checks[name]))
         .every(([need, wanted]) => !wanted || engine?.offers.includes(need)));
     if (!engine || !out || named.some(name => !offered.includes(name))) {
-        console.error(`usage: as harness.mjs says; this engine offers ${offered.join(", ")}`);
+        console.error(`usage: as harness.mjs says, with --engine=${Object.keys(ENGINES).join("|")}`
+            + (engine ? ` and checks among ${offered.join(", ")}` : ""));
         return 2;
     }
     Object.assign(options, { folder, judge, out });

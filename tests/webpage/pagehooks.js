@@ -1,9 +1,9 @@
 // The check's copy of the page loads this before its own script, in every
 // browser alike. It counts the frames WebGL draws and notes when the first
 // was drawn (milliseconds since navigation began), keeps the pointer and
-// wheel events as the browser delivered them and every state
-// of the download's progress the page showed, and plants the fault that
-// the page's address names after its '#'.
+// wheel events as the browser delivered them and every state of the
+// download's progress the page showed, and plants the fault that the
+// page's address names after its '#'.
 "use strict";
 (() => {
   const record = window.__check = { draws: 0, firstDraw: null, input: [], progress: [] };
