@@ -46,17 +46,18 @@ run_command() {
         bash "/root/orbitviewer/scripts/${command[0]}" "${command[@]:1}"
 }
 
-# The served folder and the check's pictures come back into build-wasm/.
+# The served folder and the check's pictures come back into the build
+# folder of the same name.
 bring_back_page() {
-    local folder
-    rm -rf "$ROOT/build-wasm/web" "$ROOT/build-wasm/web-check"
-    mkdir -p "$ROOT/build-wasm"
-    for folder in web web-check; do
-        if [ -d "$TARGET/root/orbitviewer/build-wasm/$folder" ]; then
-            cp -a "$TARGET/root/orbitviewer/build-wasm/$folder" "$ROOT/build-wasm/"
-        fi
+    local made folder
+    for made in "$TARGET"/root/orbitviewer/build*/web{,-check}; do
+        [ -d "$made" ] || continue
+        folder=$ROOT/${made#"$TARGET"/root/orbitviewer/}
+        rm -rf "$folder"
+        mkdir -p "$(dirname "$folder")"
+        cp -a "$made" "$folder"
+        chown -R --reference="$ROOT" "$(dirname "$folder")"
     done
-    chown -R --reference="$ROOT" "$ROOT/build-wasm"
 }
 
 prepare_root

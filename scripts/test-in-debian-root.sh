@@ -5,7 +5,7 @@
 # again, with this checkout's working tree copied into it (USAGE below).
 # Needs root. "trixie release" runs the Release suite on Debian 13. With
 # web, the root shares this machine's Qt for WebAssembly, and the served
-# folder and the check's pictures come back into build-wasm/.
+# folder and the check's pictures come back into the build folder.
 source "$(dirname "$0")/setup.sh"
 source "$ROOT/scripts/qt-from-source.sh"
 
