@@ -139,13 +139,14 @@ note_equivalent() {
 
 # The list's blocks, one a line, fields separated by the unit separator:
 # "fault", its name, file, from, to and run commands; "equivalent", its name,
-# file, from and why; or "elsewhere" for another platform's block. An
-# unknown line stops the run.
+# file, from and why; or "elsewhere" for another platform's block. A block's
+# file and platform hold for the blocks after it. An unknown line stops the
+# run.
 list_blocks() {
-    awk -v RS= -F'\n' -v platform="$PLATFORM" '
+    awk -v RS= -F'\n' -v wanted="$PLATFORM" '
+        BEGIN { held["platform"] = "linux" }
         {
             delete field
-            field["platform"] = "linux"
             runs = ""
             for (i = 1; i <= NF; i++) {
                 if ($i ~ /^#/) continue
@@ -153,15 +154,16 @@ list_blocks() {
                 sub(/:.*/, "", key)
                 sub(/^[^:]*: ?/, "", value)
                 if (key == "run") runs = runs "\037" value
-                else if (key ~ /^(fault|equivalent|file|from|to|why|platform)$/) field[key] = value
+                else if (key ~ /^(file|platform)$/) held[key] = value
+                else if (key ~ /^(fault|equivalent|from|to|why)$/) field[key] = value
                 else { print "unknown\037" $i; exit }
             }
             if (!("fault" in field) && !("equivalent" in field)) next
-            if (field["platform"] != platform) print "elsewhere"
+            if (held["platform"] != wanted) print "elsewhere"
             else if ("fault" in field)
-                print "fault\037" field["fault"] "\037" field["file"] "\037" field["from"] "\037" field["to"] runs
+                print "fault\037" field["fault"] "\037" held["file"] "\037" field["from"] "\037" field["to"] runs
             else
-                print "equivalent\037" field["equivalent"] "\037" field["file"] "\037" field["from"] "\037" field["why"]
+                print "equivalent\037" field["equivalent"] "\037" held["file"] "\037" field["from"] "\037" field["why"]
         }' "$LIST"
 }
 
