@@ -4,7 +4,7 @@
 // docs/platforms.md gives for them, over HTTP or over HTTPS with a
 // certificate made for the run.
 import { spawn, spawnSync } from "node:child_process";
-import { cpSync, mkdirSync, readFileSync, writeFileSync } from "node:fs";
+import { cpSync, mkdirSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import net from "node:net";
 import path from "node:path";
 
@@ -102,10 +102,12 @@ async function start(kind, root, dir, certificate, port, docs) {
     return { url, stop: () => server.kill() };
 }
 
-// Serves folder's page from kind ("python", "nginx" or "caddy").
+// Serves folder's page from kind ("python", "nginx" or "caddy"), from a
+// fresh copy: an earlier run's must not serve a file the folder has lost.
 export async function serve(kind, folder, out, { secure, docs }) {
     const dir = path.resolve(out, `${kind}-${secure ? "https" : "http"}`);
     const root = path.join(dir, "page");
+    rmSync(dir, { recursive: true, force: true });
     mkdirSync(dir, { recursive: true });
     copyPage(folder, root);
     return start(kind, root, dir, secure && makeCertificate(dir), await freePort(), docs);
