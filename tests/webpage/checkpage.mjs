@@ -52,7 +52,7 @@ async function phone(s) {
     assert(!/user-scalable=(0|no)/.test(viewport), `the page keeps its visitors from zooming: ${viewport}`);
     s.say(`the window spans ${x} to ${x + 500} of a page that scrolls to ${scrollWidth}`);
     await s.picture("page");
-    await s.touchDrag([150, 250], [230, 210]);
+    await s.drag("touch", [150, 250], [230, 210]);
 }
 
 // The .wasm as the browser received it: its size as sent, and as a program.

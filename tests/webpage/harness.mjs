@@ -152,15 +152,11 @@ class Session {
         await this.frame(label);
     }
 
+    // A one-finger drag ("touch") is a left drag to a window that takes no
+    // touch events.
     drag(button, start, end) {
         return this.input(`${button}-drag`, () => this.tab.drag(button, this.at(start), this.at(end)),
-            { left: ["R", "r"], right: ["P", "p"] }[button]);
-    }
-
-    // A one-finger drag, which Qt turns into a left drag for a window that
-    // takes no touch events.
-    touchDrag(start, end) {
-        return this.input("touch-drag", () => this.tab.touchDrag(this.at(start), this.at(end)), ["R", "r"]);
+            { left: ["R", "r"], touch: ["R", "r"], right: ["P", "p"] }[button]);
     }
 
     wheel(at, deltaY) {

@@ -75,6 +75,11 @@ class PuppeteerTab {
     }
 
     async drag(button, [x0, y0], [x1, y1]) {
+        if (button === "touch") {
+            const touch = await this.page.touchscreen.touchStart(x0, y0);
+            await touch.move(x1, y1);
+            return touch.end();
+        }
         const mouse = this.page.mouse;
         await mouse.move(x0, y0);
         await mouse.down({ button });
@@ -85,12 +90,6 @@ class PuppeteerTab {
     async wheel([x, y], deltaY) {
         await this.page.mouse.move(x, y);
         await this.page.mouse.wheel({ deltaY });
-    }
-
-    async touchDrag([x0, y0], [x1, y1]) {
-        const touch = await this.page.touchscreen.touchStart(x0, y0);
-        await touch.move(x1, y1);
-        await touch.end();
     }
 
     async close() {
