@@ -199,6 +199,7 @@ main() {
     run_list
     echo "$caught of $((caught + survived)) planted faults caught; $equivalent equivalent changes not planted;" \
         "$elsewhere left to another platform's run"
+    [ $((caught + survived + broken)) -gt 0 ] || fail "$LIST has no fault for $PLATFORM to plant."
     [ "$survived" -eq 0 ] && [ "$broken" -eq 0 ]
 }
 
